@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Runs every test program under Wine through CTest and ends with the line
+# "N passed, N failed", counting GoogleTest cases (a program that died without
+# its report counts as one failure). Non-zero exit when a test fails or none ran.
+#   run-tests.sh [--bench] [ctest options...]
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repo=$(cd "$here/.." && pwd)
+build=$repo/build/x86_64
+
+label=(-LE bench)
+if [ "${1:-}" = --bench ]; then
+  label=(-L bench)
+  shift
+fi
+
+results=$build/test-results
+rm -rf "$results"
+mkdir -p "$results"
+export QX_RESULTS_DIR=$results
+
+# Build the template prefix once, before tests start in parallel.
+"$here/winebench" template >/dev/null || { echo "0 passed, 1 failed"; exit 1; }
+
+log=$build/ctest.log
+(cd "$build" && ctest "${label[@]}" --output-on-failure -j "${QX_TEST_JOBS:-2}" "$@") 2>&1 | tee "$log"
+ctest_rc=${PIPESTATUS[0]}
+
+passed=0 failed=0
+# Programs CTest ran, with their verdicts: "Test #N: name ....   Passed" lines.
+while read -r name verdict; do
+  xml=$results/$name.xml
+  if [ -f "$xml" ]; then
+    head=$(grep -o -m1 '<testsuites [^>]*>' "$xml")
+    attr() { sed -n "s/.* $1=\"\([0-9]*\)\".*/\1/p" <<<"$head"; }
+    tests=$(attr tests) fails=$(attr failures) errs=$(attr errors)
+    skipped=$(grep -c '<skipped' "$xml" || true)
+    bad=$((${fails:-0} + ${errs:-0}))
+    passed=$((passed + ${tests:-0} - bad - skipped))
+    failed=$((failed + bad))
+    # A program that failed outside its test cases (crash after the report, time-out).
+    if [ "$verdict" != Passed ] && [ "$bad" -eq 0 ]; then failed=$((failed + 1)); fi
+  elif [ "$verdict" = Passed ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
+done < <(sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) \.*\** *\([A-Za-z]*\).*/\1 \2/p' "$log")
+
+echo "$passed passed, $failed failed"
+if [ "$failed" -gt 0 ] || [ "$ctest_rc" -ne 0 ] || [ "$passed" -eq 0 ]; then
+  exit 1
+fi
+exit 0
