@@ -8,9 +8,10 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/.." && pwd)
 build=$repo/build/x86_64
 
-label=(-LE bench)
+# Benchmarks run one at a time and print their figures.
+label=(-LE bench --output-on-failure -j "${QX_TEST_JOBS:-2}")
 if [ "${1:-}" = --bench ]; then
-  label=(-L bench)
+  label=(-L bench -V -j 1)
   shift
 fi
 
@@ -23,7 +24,7 @@ export QX_RESULTS_DIR=$results
 "$here/winebench" template >/dev/null || { echo "0 passed, 1 failed"; exit 1; }
 
 log=$build/ctest.log
-(cd "$build" && ctest "${label[@]}" --output-on-failure -j "${QX_TEST_JOBS:-2}" "$@") 2>&1 | tee "$log"
+(cd "$build" && ctest "${label[@]}" "$@") 2>&1 | tee "$log"
 ctest_rc=${PIPESTATUS[0]}
 
 passed=0 failed=0
