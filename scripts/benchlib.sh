@@ -27,7 +27,7 @@ winpath() {
   printf 'Z:%s' "${p//\//\\}"
 }
 
-# A program of the build, by name: build/x86_64/bin/NAME.
+# A program of the build, by name: $QX_BIN/NAME (build/x86_64/bin by default).
 qxbin() {
-  printf '%s/build/x86_64/bin/%s' "${QX_REPO:?}" "$1"
+  printf '%s/%s' "${QX_BIN:-${QX_REPO:?}/build/x86_64/bin}" "$1"
 }
