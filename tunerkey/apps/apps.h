@@ -1,0 +1,98 @@
+// The supported TV and DVD applications: one TvAppTarget record per application,
+// the window and keystroke helpers the drivers share, and one driver per
+// application that turns remote key codes into messages or keystrokes for it.
+// The applications are found by window class or title and started from the
+// install directory their own registry entry records; they are never linked.
+#pragma once
+#include <windows.h>
+
+struct TvAppTarget {
+    int installed;         // 1 once the install directory was read from the registry
+    int active;            // 1 while this application is the target of remote keys
+    char installPath[128]; // install directory exactly as the registry holds it
+    char exeName[64];      // file name of the executable
+    char windowClass[64];  // class of the main window, or empty
+    char windowTitle[64];  // prefix of the main window's title
+    HWND window;           // what the last driver action looked up (never reused)
+
+    // Reads the install path (the only registry read for the record), then takes
+    // class and title when given. Runs during static initialisation.
+    TvAppTarget(const char *key, const char *valueName, const char *exe, const char *cls, const char *title);
+
+    // HKEY_LOCAL_MACHINE\key, value `valueName`: 1 on success, 0 on failure.
+    int readInstallPath(const char *key, const char *valueName, const char *exe);
+    // The first top-level window whose title begins with windowTitle, or NULL.
+    HWND findByTitle();
+    // The main window (by class when windowClass is set, else by title prefix);
+    // when none is found and the application is installed, starts it with WinExec.
+    // The window is looked for once more right after the launch, without waiting.
+    HWND findOrLaunch();
+    // Looks by title prefix, then as findOrLaunch does; raises the window found.
+    HWND bringToFront();
+};
+
+// The six applications, constructed during static initialisation in this order.
+extern TvAppTarget powerVcrTarget;
+extern TvAppTarget honestechTarget;
+extern TvAppTarget winDvdTarget;
+extern TvAppTarget homeTheaterTarget;
+extern TvAppTarget winRipTarget;
+extern TvAppTarget tivraTarget;
+
+// lParam of a WM_KEYDOWN for each digit key: repeat count 1, scan code of the
+// digit on the main keyboard row.
+extern const DWORD DigitKeyParams[10];
+
+// Posts WM_KEYDOWN of digit 0 to 9 (no key-up). Other digits post nothing.
+void postDigitKey(HWND window, int digit);
+// Raises `window` and types Ctrl plus `letterKey` through the keyboard focus.
+void sendControlChord(HWND window, BYTE letterKey);
+// The top-level window with a direct child titled "VideoWindow2", or NULL.
+HWND findVideoWindowOwner();
+// Minimises or restores `mainWindow` (may be NULL) and the video window's owner,
+// each on its own.
+void toggleMinimized(HWND mainWindow);
+
+// Codes 0 to 31 act; any other code does nothing.
+namespace PowerVcrDriver
+{
+void handleKey(int code);
+void close();
+void togglePower();
+} // namespace PowerVcrDriver
+
+namespace HonestechDriver
+{
+void handleKey(int code);
+void close();
+void togglePower();
+} // namespace HonestechDriver
+
+namespace HomeTheaterDriver
+{
+void handleKey(int code);
+// Key 15 while Home Theater is the target: Alt+Ctrl+Shift+Home.
+void key15();
+void close();
+void togglePower();
+} // namespace HomeTheaterDriver
+
+namespace WinDvdDriver
+{
+void close();
+} // namespace WinDvdDriver
+
+namespace WinRipDriver
+{
+void close();
+} // namespace WinRipDriver
+
+namespace TivraDriver
+{
+// Message 3024 with the command in wParam, posted to the recorder's window.
+const UINT COMMAND_MESSAGE = WM_USER + 2000;
+void handleKey(int code);
+void sendCommand(DWORD command);
+void close();
+void togglePower();
+} // namespace TivraDriver

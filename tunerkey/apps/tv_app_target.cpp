@@ -1,0 +1,103 @@
+#include "apps/apps.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "apps/window_search.h"
+
+// Bounded copy that always terminates.
+static void copyText(char *dst, size_t size, const char *src)
+{
+    snprintf(dst, size, "%s", src);
+}
+
+TvAppTarget::TvAppTarget(const char *key, const char *valueName, const char *exe, const char *cls,
+                         const char *title)
+{
+    readInstallPath(key, valueName, exe);
+    if (cls != NULL)
+        copyText(windowClass, sizeof windowClass, cls);
+    if (title != NULL)
+        copyText(windowTitle, sizeof windowTitle, title);
+}
+
+int TvAppTarget::readInstallPath(const char *key, const char *valueName, const char *exe)
+{
+    installed = 0;
+    HKEY h;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, key, &h) != ERROR_SUCCESS) {
+        installPath[0] = '\0';
+        return 0;
+    }
+    char path[sizeof installPath];
+    DWORD size = sizeof path;
+    LONG rc = RegQueryValueExA(h, valueName, NULL, NULL, (BYTE *)path, &size);
+    RegCloseKey(h);
+    // A value that fills the buffer without its terminator would be cut short:
+    // treat it like one that does not fit, and never keep a partial read.
+    if (rc != ERROR_SUCCESS || size > sizeof path || (size == sizeof path && path[size - 1] != '\0')) {
+        installPath[0] = '\0';
+        return 0;
+    }
+    path[size < sizeof path ? size : sizeof path - 1] = '\0';
+    copyText(installPath, sizeof installPath, path);
+    copyText(exeName, sizeof exeName, exe);
+    installed = 1;
+    active = 0;
+    return 1;
+}
+
+HWND TvAppTarget::findByTitle()
+{
+    return findWindowByTitlePrefix(windowTitle);
+}
+
+static HWND findMainWindow(TvAppTarget *t)
+{
+    if (t->windowClass[0] != '\0')
+        return FindWindowA(t->windowClass, NULL);
+    return t->findByTitle();
+}
+
+HWND TvAppTarget::findOrLaunch()
+{
+    HWND w = findMainWindow(this);
+    if (w != NULL)
+        return w;
+    if (installed == 0)
+        return NULL;
+    // Quoted: unquoted, a directory with blanks ("C:\Program Files\...") would let
+    // the system try "C:\Program.exe" first.
+    char commandLine[256];
+    snprintf(commandLine, sizeof commandLine, "\"%s\\%s\"", installPath, exeName);
+    if (WinExec(commandLine, SW_SHOW) >= 31)
+        active = 1;
+    else
+        MessageBoxA(NULL, "Can't run launch TV application what you want.", "QX770 Remote Control", MB_OK);
+    return findMainWindow(this);
+}
+
+HWND TvAppTarget::bringToFront()
+{
+    if (installed != 1)
+        return NULL;
+    HWND w = findByTitle();
+    if (w == NULL)
+        w = findOrLaunch();
+    if (w == NULL)
+        return NULL;
+    SetForegroundWindow(w);
+    SetActiveWindow(w);
+    return w;
+}
+
+// Construction order is the order of definition within this file.
+TvAppTarget powerVcrTarget("Software\\Cyberlink\\PowerVCR II", "InstallPath", "PVCR.EXE", "", "PowerVCR II");
+TvAppTarget honestechTarget("Software\\honestech\\DVD Plus\\TVR", "AppPath", "honestechTV.EXE", "",
+                            "honestechTV 2.0");
+TvAppTarget winDvdTarget("Software\\InterVideo\\WinDVD4", "PATH", "WINDVD.EXE", "", "InterVideo WinDVD 4");
+TvAppTarget homeTheaterTarget("Software\\InterVideo\\Home Theater", "PATH", "Home Theater.exe", "",
+                              "Home Theater");
+TvAppTarget winRipTarget("Software\\InterVideo\\WinRip", "PATH", "WINRIP.EXE", "", "WinRip");
+TvAppTarget tivraTarget("Software\\Honestech\\TV Plus\\TVR", "AppPath", "honestechTV.EXE", "TIVRA_TVR",
+                        "FormMainWindow");

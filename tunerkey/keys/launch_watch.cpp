@@ -1,0 +1,101 @@
+#include "keys/launch_watch.h"
+
+#include "apps/apps.h"
+
+TimerSlot WatchTimer = {false, 2, NULL, 1000, launchWatchTimerProc};
+
+static bool LaunchWatch[WATCHED_APP_COUNT];
+
+// Idle wait of a tick that finds nothing to watch.
+static const DWORD WATCH_IDLE_WAIT_MS = 2000;
+
+struct WatchedWindow {
+    const char *windowClass; // looked up by class when not NULL
+    const char *exactTitle;  // else by whole title
+    TvAppTarget *target;
+};
+
+// Indexed by WatchedApp.
+static const WatchedWindow watchedWindows[WATCHED_APP_COUNT] = {
+    {NULL, "Home Theater", &homeTheaterTarget},
+    {"PowerVCR II Taurus", NULL, &powerVcrTarget},
+    {"honestechTV 2.0", NULL, &honestechTarget},
+    {"TIVRA_TVR", NULL, &tivraTarget},
+};
+
+static const WatchedApp examinationOrder[WATCHED_APP_COUNT] = {WATCH_POWERVCR, WATCH_HOME_THEATER,
+                                                               WATCH_HONESTECH, WATCH_TIVRA};
+
+void configureWatchTimer(HWND mainWindow)
+{
+    WatchTimer.configure(mainWindow, 1000);
+    WatchTimer.stop();
+}
+
+void startWatchTimer()
+{
+    WatchTimer.start();
+}
+
+void stopWatchTimer()
+{
+    WatchTimer.stop();
+}
+
+static bool validApp(int app)
+{
+    return app >= 0 && app < WATCHED_APP_COUNT;
+}
+
+void setLaunchWatch(WatchedApp app)
+{
+    if (validApp(app))
+        LaunchWatch[app] = true;
+}
+
+bool launchWatchSet(WatchedApp app)
+{
+    return validApp(app) && LaunchWatch[app];
+}
+
+void clearLaunchWatch(WatchedApp app)
+{
+    if (validApp(app))
+        LaunchWatch[app] = false;
+}
+
+int watchedAppToExamine(const bool flags[WATCHED_APP_COUNT])
+{
+    for (WatchedApp app : examinationOrder)
+        if (flags[app])
+            return app;
+    return -1;
+}
+
+HWND findRunningApp(WatchedApp app)
+{
+    if (!validApp(app))
+        return NULL;
+    const WatchedWindow &w = watchedWindows[app];
+    return FindWindowExA(GetDesktopWindow(), NULL, w.windowClass, w.exactTitle);
+}
+
+void launchWatchTick()
+{
+    int app = watchedAppToExamine(LaunchWatch);
+    if (app < 0) {
+        Sleep(WATCH_IDLE_WAIT_MS);
+        stopWatchTimer();
+        return;
+    }
+    if (findRunningApp((WatchedApp)app) != NULL)
+        return;
+    watchedWindows[app].target->active = 0;
+    stopWatchTimer();
+    LaunchWatch[app] = false;
+}
+
+void CALLBACK launchWatchTimerProc(HWND, UINT, UINT_PTR, DWORD)
+{
+    launchWatchTick();
+}
