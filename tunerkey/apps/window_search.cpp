@@ -7,16 +7,59 @@ bool titleHasPrefix(const char *title, const char *prefix)
     return strncmp(title, prefix, strlen(prefix)) == 0;
 }
 
-HWND findWindowByTitlePrefix(const char *prefix)
+bool titleEquals(const char *title, const char *text)
+{
+    return strcmp(title, text) == 0;
+}
+
+bool titleContains(const char *title, const char *text)
+{
+    return strstr(title, text) != NULL;
+}
+
+void readWindowTitle(HWND window, char (&title)[128])
+{
+    title[0] = '\0';
+    GetWindowTextA(window, title, sizeof title);
+}
+
+HWND firstTopLevelWindow(WindowTest test, const void *context)
 {
     // A plain walk in z-order rather than EnumWindows: the first match must win,
     // and a top-level window created during the walk must not be missed or repeated.
-    for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w != NULL; w = GetWindow(w, GW_HWNDNEXT)) {
-        char title[128];
-        title[0] = '\0';
-        GetWindowTextA(w, title, sizeof title);
-        if (titleHasPrefix(title, prefix))
+    for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w != NULL; w = GetWindow(w, GW_HWNDNEXT))
+        if (test(w, context))
             return w;
-    }
     return NULL;
+}
+
+struct TitleRule {
+    bool (*match)(const char *title, const char *text);
+    const char *text;
+};
+
+static bool titleMatches(HWND w, const void *context)
+{
+    const TitleRule *rule = (const TitleRule *)context;
+    char title[128];
+    readWindowTitle(w, title);
+    return rule->match(title, rule->text);
+}
+
+HWND findWindowByTitlePrefix(const char *prefix)
+{
+    TitleRule rule = {titleHasPrefix, prefix};
+    return firstTopLevelWindow(titleMatches, &rule);
+}
+
+HWND findWindowByExactTitle(const char *title)
+{
+    TitleRule rule = {titleEquals, title};
+    return firstTopLevelWindow(titleMatches, &rule);
+}
+
+HWND findWindowByTitleContaining(const char *text)
+{
+    TitleRule rule = {titleContains, text};
+    return firstTopLevelWindow(titleMatches, &rule);
 }

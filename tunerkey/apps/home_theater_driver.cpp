@@ -1,0 +1,137 @@
+#include "apps/apps.h"
+
+#include "apps/key_chord.h"
+#include "apps/window_search.h"
+#include "keys/launch_watch.h"
+
+enum HomeTheaterActionKind { HT_NONE, HT_POST, HT_DIGIT, HT_CHORD };
+
+// Chord modifiers, pressed in this order: Alt, Ctrl, Shift.
+enum { MOD_ALT_KEY = 1, MOD_CTRL_KEY = 2, MOD_SHIFT_KEY = 4 };
+
+struct HomeTheaterAction {
+    HomeTheaterActionKind kind;
+    BYTE key;      // virtual key, or the digit for HT_DIGIT
+    DWORD lParam;  // HT_POST: sent exactly as listed, scan code or not
+    int modifiers; // HT_CHORD
+};
+
+static const HomeTheaterAction homeTheaterKeys[32] = {
+    {HT_CHORD, 'B', 0, MOD_CTRL_KEY},                 // 0
+    {HT_DIGIT, 1, 0, 0},                              // 1
+    {HT_DIGIT, 2, 0, 0},                              // 2
+    {HT_DIGIT, 3, 0, 0},                              // 3
+    {HT_DIGIT, 4, 0, 0},                              // 4
+    {HT_DIGIT, 5, 0, 0},                              // 5
+    {HT_DIGIT, 6, 0, 0},                              // 6
+    {HT_DIGIT, 7, 0, 0},                              // 7
+    {HT_DIGIT, 8, 0, 0},                              // 8
+    {HT_DIGIT, 9, 0, 0},                              // 9
+    {HT_DIGIT, 0, 0, 0},                              // 10
+    {HT_POST, 'Z', 0x002C0001, 0},                    // 11
+    {HT_POST, 'A', 0x001E0001, 0},                    // 12
+    {HT_CHORD, 'R', 0, MOD_CTRL_KEY},                 // 13
+    {HT_CHORD, 'S', 0, MOD_CTRL_KEY},                 // 14
+    {HT_NONE, 0, 0, 0},                               // 15: see key15
+    {HT_POST, VK_PRIOR, 0x01490001, 0},               // 16
+    {HT_CHORD, 'R', 0, MOD_CTRL_KEY | MOD_SHIFT_KEY}, // 17
+    {HT_NONE, 0, 0, 0},                               // 18: power, see togglePower
+    {HT_POST, VK_F10, 0x002A0001, 0},                 // 19
+    {HT_POST, VK_ESCAPE, 0x00260001, 0},              // 20
+    {HT_POST, VK_RETURN, 0x001C0001, 0},              // 21
+    {HT_POST, VK_SPACE, 0x00140001, 0},               // 22
+    {HT_CHORD, 'F', 0, MOD_CTRL_KEY},                 // 23
+    {HT_POST, VK_NEXT, 0x01510001, 0},                // 24
+    {HT_CHORD, 'F', 0, MOD_CTRL_KEY | MOD_SHIFT_KEY}, // 25
+    {HT_POST, VK_UP, 0x01480001, 0},                  // 26
+    {HT_POST, VK_RIGHT, 0x014D0001, 0},               // 27
+    {HT_POST, VK_F9, 0x002A0001, 0},                  // 28
+    {HT_POST, VK_F8, 0x00320001, 0},                  // 29
+    {HT_POST, VK_DOWN, 0x01500001, 0},                // 30
+    {HT_POST, VK_LEFT, 0x014B0001, 0},                // 31
+};
+
+static const int ALL_MODIFIERS = MOD_ALT_KEY | MOD_CTRL_KEY | MOD_SHIFT_KEY;
+
+// The key actions look for the whole title; close and bringToFront take the prefix.
+static HWND findHomeTheater()
+{
+    return findWindowByExactTitle("Home Theater");
+}
+
+static void typeWithModifiers(int modifiers, BYTE key)
+{
+    static const struct {
+        int bit;
+        BYTE vk;
+    } order[] = {{MOD_ALT_KEY, VK_MENU}, {MOD_CTRL_KEY, VK_CONTROL}, {MOD_SHIFT_KEY, VK_SHIFT}};
+    BYTE pressed[3];
+    int count = 0;
+    for (const auto &m : order)
+        if (modifiers & m.bit)
+            pressed[count++] = m.vk;
+    typeChord(pressed, count, key);
+}
+
+static void postKey(BYTE key, DWORD lParam)
+{
+    HWND w = findHomeTheater();
+    homeTheaterTarget.window = w;
+    if (w != NULL)
+        PostMessageA(w, WM_KEYDOWN, key, lParam);
+}
+
+// Not raised first: the chord goes to whichever window has the focus, as long as
+// Home Theater is running.
+static void pressChord(int modifiers, BYTE key)
+{
+    HWND w = findHomeTheater();
+    homeTheaterTarget.window = w;
+    if (w != NULL)
+        typeWithModifiers(modifiers, key);
+}
+
+void HomeTheaterDriver::handleKey(int code)
+{
+    if (code < 0 || code >= 32)
+        return;
+    const HomeTheaterAction &a = homeTheaterKeys[code];
+    switch (a.kind) {
+    case HT_POST:
+        postKey(a.key, a.lParam);
+        break;
+    case HT_DIGIT:
+        postKey(0x30 + a.key, DigitKeyParams[a.key]);
+        break;
+    case HT_CHORD:
+        pressChord(a.modifiers, a.key);
+        break;
+    default:
+        break;
+    }
+}
+
+void HomeTheaterDriver::key15()
+{
+    pressChord(ALL_MODIFIERS, VK_HOME);
+}
+
+void HomeTheaterDriver::close()
+{
+    if (homeTheaterTarget.findByTitle() == NULL)
+        return;
+    typeWithModifiers(ALL_MODIFIERS, VK_F8);
+    homeTheaterTarget.active = 0;
+}
+
+void HomeTheaterDriver::togglePower()
+{
+    if (findHomeTheater() != NULL) {
+        close();
+        return;
+    }
+    homeTheaterTarget.bringToFront();
+    startWatchTimer();
+    if (homeTheaterTarget.active != 0)
+        setLaunchWatch(WATCH_HOME_THEATER);
+}

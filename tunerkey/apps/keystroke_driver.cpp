@@ -1,0 +1,62 @@
+#include "apps/keystroke_driver.h"
+
+static const BYTE CLOSE_LETTER = 0x58; // Ctrl+X ends both applications
+
+void keystrokeHandleKey(const KeystrokeApp &app, int code)
+{
+    if (code < 0 || code >= KEY_MAP_SIZE)
+        return;
+    const KeyAction a = app.keys[code];
+    if (a.kind == KA_NONE)
+        return;
+    HWND w = FindWindowA(app.windowClass, NULL);
+    app.target->window = w;
+    if (a.kind == KA_MINIMIZE) {
+        // Switches the video window's owner even when the main window is gone.
+        toggleMinimized(w);
+        return;
+    }
+    if (w == NULL)
+        return;
+    switch (a.kind) {
+    case KA_KEYDOWN:
+        PostMessageA(w, WM_KEYDOWN, a.arg, 0);
+        break;
+    case KA_DIGIT:
+        postDigitKey(w, a.arg);
+        break;
+    case KA_CHORD:
+        sendControlChord(w, a.arg);
+        break;
+    case KA_ENTER_CHAR:
+        PostMessageA(w, WM_CHAR, 0x0D, 0x001C0001);
+        break;
+    case KA_DISABLE_CAP_DLG:
+        disableCaptureDialog();
+        PostMessageA(w, WM_KEYDOWN, a.arg, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void keystrokeClose(const KeystrokeApp &app)
+{
+    HWND w = FindWindowA(app.windowClass, NULL);
+    if (w == NULL)
+        return;
+    sendControlChord(w, CLOSE_LETTER);
+    app.target->active = 0;
+}
+
+void keystrokeTogglePower(const KeystrokeApp &app)
+{
+    if (FindWindowA(app.windowClass, NULL) != NULL) {
+        keystrokeClose(app);
+        return;
+    }
+    app.target->bringToFront();
+    startWatchTimer();
+    if (app.target->active != 0)
+        setLaunchWatch(app.watch);
+}

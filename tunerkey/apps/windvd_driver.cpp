@@ -1,0 +1,21 @@
+#include "apps/apps.h"
+
+#include "apps/window_search.h"
+
+// WinDVD takes its keys in the first child of the window titled exactly
+// "InterVideo WinDVD 4"; none when that window has no child.
+static HWND findWinDvdVideo()
+{
+    HWND main = findWindowByExactTitle("InterVideo WinDVD 4");
+    return main != NULL ? GetWindow(main, GW_CHILD) : NULL;
+}
+
+void WinDvdDriver::close()
+{
+    HWND w = findWinDvdVideo();
+    winDvdTarget.window = w;
+    if (w == NULL)
+        return;
+    PostMessageA(w, WM_KEYDOWN, 'X', 0x002D0001);
+    winDvdTarget.active = 0;
+}
