@@ -1,0 +1,179 @@
+// The two pure rules of the key poll: the repeat rule and the pointer step.
+#include <gtest/gtest.h>
+
+#include "keys/keys.h"
+
+namespace
+{
+
+struct Read {
+    int code;
+    DWORD at;
+};
+
+// Runs reads through a fresh repeat state; the keys that come out.
+std::vector<int> keysOut(const std::vector<Read> &reads, bool target, std::vector<bool> *newKeys = nullptr)
+{
+    KeyRepeatState s = {0, 0, 0};
+    std::vector<int> out;
+    for (const Read &r : reads) {
+        RepeatOutcome o = applyRepeatRule(&s, r.code, r.at, target);
+        out.push_back(o.key);
+        if (newKeys)
+            newKeys->push_back(o.newKey);
+    }
+    return out;
+}
+
+std::vector<Read> heldKey(int code, int reads, DWORD start = 10000, DWORD every = 65)
+{
+    std::vector<Read> v;
+    for (int i = 0; i < reads; ++i)
+        v.push_back({code, start + i * every});
+    return v;
+}
+
+} // namespace
+
+TEST(RepeatRule, RepeatWindowIsBelow250Milliseconds)
+{
+    struct Case {
+        int first, second;
+        DWORD firstAt, secondAt;
+        bool newKey;
+    } cases[] = {
+        {7, 7, 10000, 10249, false},            // same code 249 ms later: a repeat
+        {7, 7, 10000, 10250, true},             // 250 ms later: a new key
+        {7, 8, 10000, 10065, true},             // another code at once: a new key
+        {7, 7, 0xFFFFFF80u, 0x00000010, false}, // across the tick counter's wrap (144 ms)
+        {7, 7, 0xFFFFFF00u, 0x00000010, true},  // across the wrap, 272 ms
+    };
+    for (const Case &c : cases) {
+        std::vector<bool> fresh;
+        keysOut({{c.first, c.firstAt}, {c.second, c.secondAt}}, true, &fresh);
+        EXPECT_TRUE(fresh[0]);
+        EXPECT_EQ(fresh[1], c.newKey)
+            << c.first << "," << c.second << " at " << c.firstAt << "," << c.secondAt;
+    }
+}
+
+TEST(RepeatRule, HeldKeyActsOnReadsZeroTenTwentyWithATarget)
+{
+    std::vector<int> out = keysOut(heldKey(5, 25), true);
+    for (int i = 0; i < 25; ++i)
+        EXPECT_EQ(out[i], i % 10 == 0 ? 5 : KEY_SUPPRESSED) << "read " << i;
+}
+
+TEST(RepeatRule, HeldKeyActsOnEveryReadWithoutATarget)
+{
+    std::vector<int> out = keysOut(heldKey(6, 25), false);
+    for (int i = 0; i < 25; ++i)
+        EXPECT_EQ(out[i], 6) << "read " << i;
+}
+
+TEST(RepeatRule, EveryReadCountsSoAGapRestartsTheRun)
+{
+    // Nine reads of a held key, a pause of 300 ms, then the key again: the run
+    // starts over, so the first read after the pause acts.
+    std::vector<Read> reads = heldKey(3, 9);
+    reads.push_back({3, reads.back().at + 300});
+    reads.push_back({3, reads.back().at + 65});
+    std::vector<int> out = keysOut(reads, true);
+    EXPECT_EQ(out[9], 3);
+    EXPECT_EQ(out[10], KEY_SUPPRESSED);
+}
+
+namespace
+{
+
+const PointerLimits k1024 = pointerLimitsFor(1024, 768);
+
+// Moves of `key` from `from` with the counter at `counter`; the positions reached
+// (the position stays when a move is refused).
+std::vector<POINT> moves(int key, POINT from, int counter, int n, int *counterOut = nullptr)
+{
+    std::vector<POINT> out;
+    POINT at = from;
+    for (int i = 0; i < n; ++i) {
+        POINT to;
+        if (pointerStep(k1024, key, at, &counter, &to))
+            at = to;
+        out.push_back(at);
+    }
+    if (counterOut)
+        *counterOut = counter;
+    return out;
+}
+
+} // namespace
+
+TEST(PointerLimits, FollowTheScreenWidthAndHeight)
+{
+    struct Case {
+        int width, height;
+        PointerLimits expected;
+    } cases[] = {
+        {800, 600, {0, 0, 799, 599, 5, 10}},     {1024, 768, {0, 0, 1023, 767, 6, 12}},
+        {1280, 1024, {0, 0, 1279, 1023, 8, 16}}, {1600, 1200, {0, 0, 1599, 1199, 10, 20}},
+        {100, 100, {0, 0, 99, 99, 0, 1}},
+    };
+    for (const Case &c : cases) {
+        PointerLimits l = pointerLimitsFor(c.width, c.height);
+        EXPECT_EQ(memcmp(&l, &c.expected, sizeof l), 0) << c.width << "x" << c.height;
+    }
+    EXPECT_EQ(pointerLimitsFor(1024, startupPointerHeight(719)).bottom, 737);
+    EXPECT_EQ(pointerLimitsFor(1024, startupPointerHeight(720)).bottom, 719);
+}
+
+TEST(PointerStep, AcceleratesInThreeStages)
+{
+    std::vector<POINT> path = moves(6, {500, 400}, 0, 12);
+    const int expectedX[12] = {501, 502, 503, 504, 510, 516, 522, 528, 534, 546, 558, 570};
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(path[i].x, expectedX[i]) << "move " << i + 1;
+        EXPECT_EQ(path[i].y, 400);
+    }
+}
+
+TEST(PointerStep, EachKeyMovesOnItsOwnAxes)
+{
+    struct Case {
+        int key, dx, dy;
+    } cases[] = {{1, -1, -1}, {2, 0, -1}, {3, 1, -1}, {4, -1, 0},
+                 {6, 1, 0},   {7, -1, 1}, {8, 0, 1},  {9, 1, 1}};
+    for (const Case &c : cases) {
+        std::vector<POINT> p = moves(c.key, {500, 400}, 0, 1);
+        EXPECT_EQ(p[0].x, 500 + c.dx) << "key " << c.key;
+        EXPECT_EQ(p[0].y, 400 + c.dy) << "key " << c.key;
+    }
+    // Keys that are not directions never move or count.
+    for (int key : {0, 5, 10, 11, 255, -1}) {
+        int counter = 3;
+        POINT to = {-7, -7};
+        EXPECT_FALSE(pointerStep(k1024, key, {500, 400}, &counter, &to)) << key;
+        EXPECT_EQ(counter, 3);
+        EXPECT_EQ(to.x, -7);
+    }
+}
+
+TEST(PointerStep, RefusalAtTheEdgeRestartsTheAcceleration)
+{
+    // x = 3, counter 8: the ninth move asks for 6 pixels, x would be -3.
+    int counter = 0;
+    std::vector<POINT> p = moves(4, {3, 400}, 8, 1, &counter);
+    EXPECT_EQ(p[0].x, 3);
+    EXPECT_EQ(counter, 0);
+    // Then 1-pixel moves creep on, until x = 1, since 0 is not strictly inside.
+    p = moves(4, {3, 400}, 0, 3, &counter);
+    EXPECT_EQ(p[0].x, 2);
+    EXPECT_EQ(p[1].x, 1);
+    EXPECT_EQ(p[2].x, 1);
+    EXPECT_EQ(counter, 0);
+    // A diagonal is refused whole when only one axis leaves the limits.
+    p = moves(9, {500, 766}, 0, 1);
+    EXPECT_EQ(p[0].x, 500);
+    EXPECT_EQ(p[0].y, 766);
+    p = moves(3, {1021, 400}, 0, 2);
+    EXPECT_EQ(p[0].x, 1022);
+    EXPECT_EQ(p[1].x, 1022); // 1023 is the right limit itself
+}

@@ -1,0 +1,98 @@
+// Remote key handling: the 65 ms key poll and its dispatcher, the mouse
+// emulation, the power key with the default application, the shut-down, and the
+// window commands that switch between the supported applications.
+#pragma once
+#include <windows.h>
+
+#include "keys/launch_watch.h"
+#include "keys/timer_slot.h"
+
+// Key codes with a meaning of their own to the dispatcher.
+const int KEY_SHUTDOWN = 15;
+const int KEY_POWER = 18;
+// A repeat the repeat rule swallows; never reaches a driver's handleKey.
+const int KEY_SUPPRESSED = -1;
+
+// ---- repeat rule (pure) ----------------------------------------------------------
+const DWORD REPEAT_WINDOW_MS = 250;
+const int REPEAT_PERIOD = 10;
+
+struct KeyRepeatState {
+    int previousKey;    // initially 0
+    DWORD previousTime; // GetTickCount of the previous read, initially 0
+    int repeatCount;    // initially 0
+};
+
+struct RepeatOutcome {
+    int key;     // the code read, or KEY_SUPPRESSED
+    bool newKey; // not a repeat: the mouse acceleration starts over
+};
+
+// One receiver read through the repeat rule. Every read counts: a held key keeps
+// repeating while reads come less than 250 ms apart (unsigned difference, so the
+// tick counter's wrap is harmless). With an application as target a held key acts
+// on its first read and on every tenth repeat; without one, on every read.
+RepeatOutcome applyRepeatRule(KeyRepeatState *state, int code, DWORD now, bool targetActive);
+
+// ---- key poll and dispatcher ---------------------------------------------------
+// Timer id 1, 65 ms, callback keyPollTimerProc.
+extern TimerSlot PollTimer;
+
+// Configures PollTimer for the main window and starts it unless it runs.
+void startPollTimer(HWND mainWindow);
+// At process exit: kills every slot that is still running.
+void killRunningTimers();
+
+void CALLBACK keyPollTimerProc(HWND, UINT, UINT_PTR, DWORD);
+// One tick: status register, receiver read, repeat rule, then dispatchRemoteKey.
+void pollRemote(HWND mainWindow);
+// Routing of one key after the repeat rule: the open Shut Down dialog, the target
+// application, the power and shut-down keys, a running application found by the
+// probe, or the mouse emulation.
+void dispatchRemoteKey(HWND mainWindow, int key);
+// True while one of the four key-driven applications is the target.
+bool anyTargetActive();
+
+// ---- mouse emulation -------------------------------------------------------------
+struct PointerLimits {
+    int left, top, right, bottom; // the pointer moves only strictly inside these
+    int fineStep, coarseStep;     // width / 160 and width / 80
+};
+
+// Limits for a screen of the given size (pure).
+PointerLimits pointerLimitsFor(int width, int height);
+// The height used at start-up: SM_CYFULLSCREEN, made 19 pixels taller when odd (pure).
+int startupPointerHeight(int fullScreenHeight);
+// One move of a direction key (1 to 4, 6 to 9; up is decreasing y) from `from`
+// (pure). Counts the move in *stepCounter and picks the step by it: 1 pixel for
+// the first four moves, the fine step up to the ninth, then the coarse step. A move
+// that would leave the limits is refused: returns false and restarts the count.
+bool pointerStep(const PointerLimits &limits, int key, POINT from, int *stepCounter, POINT *to);
+
+// At main window creation: limits from the current screen.
+void initPointerLimits();
+// WM_DISPLAYCHANGE: limits from the new size in lParam (width low word, height high word).
+void onDisplayChange(LPARAM lParam);
+const PointerLimits &currentPointerLimits();
+// A key for the mouse: 1 to 4 and 6 to 9 move, 5 presses or releases the primary
+// button, 0 and 10 click left and right; other codes do nothing.
+void mouseKey(int key);
+// A new key starts the pointer acceleration over.
+void resetMouseStepCounter();
+// Whether key 5 holds the button down (for tests and the tray's state).
+bool mouseButtonHeld();
+
+// ---- power key, default application, shut-down ------------------------------------
+// True when no window of a supported application exists.
+bool NoTvAppRunning();
+// Power key with no target: closes the other applications and toggles the default one.
+void launchDefaultApplication();
+// Key 15 with no target: the Shut Down dialog, when no supported application runs.
+void requestShutDown(HWND mainWindow);
+bool IsWindows9x();
+// Switches the computer off; on the NT family after enabling the shut-down privilege.
+void ShutDownComputer();
+// The call that ends the session; tests replace it so that the run survives.
+extern BOOL(WINAPI *exitWindowsCall)(UINT flags, DWORD reason);
+// Window commands 1101 to 1106; other values do nothing.
+void switchApplication(int command);

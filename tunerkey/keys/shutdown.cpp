@@ -1,0 +1,43 @@
+#include "keys/keys.h"
+
+BOOL(WINAPI *exitWindowsCall)(UINT flags, DWORD reason) = ExitWindowsEx;
+
+bool IsWindows9x()
+{
+    OSVERSIONINFOA info;
+    ZeroMemory(&info, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info; // 148
+    GetVersionExA(&info);
+    return info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+// The NT family switches off only for a process that has enabled the privilege.
+static bool enableShutdownPrivilege()
+{
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return false;
+    TOKEN_PRIVILEGES privileges;
+    ZeroMemory(&privileges, sizeof privileges);
+    LookupPrivilegeValueA(NULL, "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    // Success with ERROR_NOT_ALL_ASSIGNED means the privilege is not held.
+    SetLastError(0);
+    AdjustTokenPrivileges(token, FALSE, &privileges, 0, NULL, NULL);
+    DWORD error = GetLastError();
+    CloseHandle(token);
+    return error == 0;
+}
+
+void ShutDownComputer()
+{
+    if (IsWindows9x()) {
+        exitWindowsCall(EWX_SHUTDOWN, 0);
+        return;
+    }
+    if (!enableShutdownPrivilege())
+        return;
+    if (!exitWindowsCall(EWX_POWEROFF | EWX_FORCE, 0))
+        MessageBoxA(NULL, "Can't run ExitWindowsEx.", "QX770 Remote Control", MB_OK);
+}
