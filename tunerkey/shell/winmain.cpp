@@ -1,6 +1,20 @@
-#include <windows.h>
+// Entry point of tunerkey: one instance, one hidden window, one message loop.
+#include "shell/shell.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+#include "keys/keys.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    return 0;
+    closeOlderProgram();
+    // A second start leaves the running instance alone and ends at once.
+    if (FindWindowA(TK_WINDOW_CLASS, NULL) != NULL)
+        return 0;
+    HWND window = createMainWindow(instance);
+    if (window == NULL)
+        return 0;
+    if (!finishStartup(window))
+        return 0;
+    int code = runMessageLoop();
+    killRunningTimers();
+    return code;
 }

@@ -1,0 +1,76 @@
+// The two settings of the program, kept under HKEY_LOCAL_MACHINE.
+#include "shell/shell.h"
+
+static int DefaultTVAPP = 1;
+static bool AlwaysRemoteOff = false;
+
+int defaultTvApp()
+{
+    return DefaultTVAPP;
+}
+
+void setDefaultTvApp(int value)
+{
+    DefaultTVAPP = value;
+}
+
+bool alwaysRemoteOff()
+{
+    return AlwaysRemoteOff;
+}
+
+// Whatever type is stored, four bytes are taken as the number; a longer value fails.
+static bool readNumber(HKEY key, const char *name, DWORD *number)
+{
+    DWORD size = sizeof *number;
+    return RegQueryValueExA(key, name, NULL, NULL, (BYTE *)number, &size) == ERROR_SUCCESS;
+}
+
+static void writeNumber(HKEY key, const char *name, DWORD number)
+{
+    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&number, sizeof number);
+    RegFlushKey(key);
+}
+
+bool LoadSettings()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        DWORD number = 0;
+        if (readNumber(key, "DefaultTVAPP", &number))
+            DefaultTVAPP = (int)number;
+        else
+            writeNumber(key, "DefaultTVAPP", (DWORD)DefaultTVAPP);
+        number = 0;
+        if (readNumber(key, "AlwaysRemoteOff", &number))
+            AlwaysRemoteOff = number == 1;
+        else
+            writeNumber(key, "AlwaysRemoteOff", 0);
+        RegCloseKey(key);
+        return true;
+    }
+    // No write access to the machine's settings: run with the defaults, silently.
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        NULL, &key, NULL) != ERROR_SUCCESS)
+        return true;
+    writeNumber(key, "DefaultTVAPP", (DWORD)DefaultTVAPP);
+    writeNumber(key, "AlwaysRemoteOff", 0);
+    RegCloseKey(key);
+    return true;
+}
+
+bool SaveDefaultApp()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return false;
+    // Only an existing value is overwritten: a deleted one stays deleted.
+    DWORD stored = 0;
+    if (!readNumber(key, "DefaultTVAPP", &stored)) {
+        RegCloseKey(key);
+        return false;
+    }
+    writeNumber(key, "DefaultTVAPP", (DWORD)DefaultTVAPP);
+    RegCloseKey(key);
+    return true;
+}

@@ -1,0 +1,109 @@
+// The tray shell: hidden main window, tray icon and menu, settings and the
+// three dialogs. What the other rooms, the entry point and the tests may call.
+#pragma once
+#include <windows.h>
+
+// ---- program-wide state owned by the shell -----------------------------------
+// The open Shut Down dialog, or NULL; the dispatcher sends it the remote's keys.
+extern HWND ShutdownPrompt;
+// Cleared while the main window is created when no capture filter was found;
+// without it no timer runs and a tray click reports the missing filter.
+extern bool CaptureFilterFound;
+
+HWND mainWindow();
+HINSTANCE appInstance();
+
+// ---- start-up and the main window (main_window.cpp, startup.cpp) ----------------
+// Window identity of the program; the class name is what a second start looks for.
+#define TK_WINDOW_CLASS "QX770 Remote Control"
+#define TK_WINDOW_TITLE "QX770 Remote Control"
+// Title prefix of the older remote-control program that a start asks to close.
+#define TK_OLDER_PROGRAM_TITLE "Rudov Aridur Ezerodo"
+
+// Posts WM_CLOSE and WM_DESTROY to the first top-level window whose title begins
+// with TK_OLDER_PROGRAM_TITLE; true when one was found.
+bool closeOlderProgram();
+// Registers the window class and creates the hidden main window (which opens the
+// capture filter, sets up the pointer limits and adds the tray icon). NULL on failure.
+HWND createMainWindow(HINSTANCE instance);
+LRESULT CALLBACK mainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+// Settings, the AlwaysRemoteOff stop, hiding the window and the timers: the part of
+// start-up after the main window exists. False when the program is to end at once.
+bool finishStartup(HWND window);
+// The message loop with accelerator table 23; returns the final WM_QUIT's wParam.
+int runMessageLoop();
+// The end of the program as command 31, WM_DESTROY and a failed tray click have it:
+// tray icon removed, WM_QUIT posted.
+void endProgram(HWND window);
+
+// ---- tray icon and menu (tray_icon.cpp, tray_menu.cpp) ---------------------------
+enum {
+    TRAY_ICON_ID = 10,
+    TRAY_CALLBACK_MESSAGE = 1001,
+};
+
+// The shell's first notification-icon layout (88 bytes in the 32-bit build):
+// the fields every version of the shell understands, and nothing more.
+struct TrayIconData {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    CHAR szTip[64];
+};
+extern TrayIconData TrayIcon;
+
+// Fills TrayIcon and adds it; the tip is cut to 63 characters, empty when NULL.
+bool addTrayIcon(HWND window, UINT id, HICON icon, const char *tip);
+// Re-sends the unchanged record.
+bool refreshTrayIcon();
+bool removeTrayIcon(HWND window, UINT id);
+// Message 1001 of the main window: lParam is the mouse message.
+void onTrayCallback(HWND window, LPARAM mouseMessage);
+// The popup menu: Home Theater (only when installed, checked when running),
+// separator, About, separator, Exit.
+HMENU buildTrayMenu(bool homeTheaterInstalled, bool homeTheaterRunning);
+// Destroys the menu of the latest click, if any.
+void destroyTrayMenu();
+
+// ---- settings (settings.cpp) -------------------------------------------------------
+#define TK_SETTINGS_KEY "SOFTWARE\\Orvane Multimedia\\QX770 Utilities"
+
+// Reads DefaultTVAPP and AlwaysRemoteOff, writing back whatever is missing.
+bool LoadSettings();
+// Overwrites the stored DefaultTVAPP with the one in memory; only an existing value.
+bool SaveDefaultApp();
+// The default application of the power key: 1 Home Theater, 2 PowerVCR II,
+// 3 TivraTVR, 4 honestechTV; any other number selects nothing.
+int defaultTvApp();
+// Changes the choice in memory only (commands 1102 to 1106; the Setting dialog saves).
+void setDefaultTvApp(int value);
+bool alwaysRemoteOff();
+
+// ---- dialogs (dialog_placement.cpp, setting_list.cpp, *_dialog.cpp) ----------------------
+// Where the dialogs go for a full-screen width; false for a width not in the table.
+bool dialogPlacementFor(int fullScreenWidth, POINT *position);
+// Moves the dialog (and makes it topmost) when the screen width is in the table.
+void applyDialogPlacement(HWND dialog);
+
+// The Setting dialog's list: the installed applications in a fixed order.
+enum { SETTING_APP_COUNT = 4 };
+struct SettingList {
+    int count;
+    const char *labels[SETTING_APP_COUNT];
+    int selection;
+};
+// installed[] in list order (Home Theater, PowerVCR II, honestechTV, TivraTVR).
+// The selection is the entry of `defaultApp`, else `previousIndex`, else 0.
+SettingList buildSettingList(const int installed[SETTING_APP_COUNT], int defaultApp, int previousIndex);
+// The DefaultTVAPP value of a list label, or 0 for a text that is no label.
+int settingValueOfLabel(const char *label);
+// The list index chosen at the last OK (or preselected), -1 before the first opening.
+int settingListIndex();
+
+void openAboutDialog(HWND owner);
+void openSettingDialog(HWND owner);
+// Modal; returns when the dialog has ended. Confirming runs ShutDownComputer.
+void openShutdownDialog(HWND owner);

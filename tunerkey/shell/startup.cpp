@@ -1,0 +1,49 @@
+// Start-up around the main window: the older program, the settings stop, the
+// timers, and the message loop.
+#include "shell/shell.h"
+
+#include "apps/window_search.h"
+#include "keys/keys.h"
+#include "resources/resource.h"
+
+bool closeOlderProgram()
+{
+    HWND older = findWindowByTitlePrefix(TK_OLDER_PROGRAM_TITLE);
+    if (older == NULL)
+        return false;
+    // Asked, not waited for: the older program ends in its own time.
+    PostMessageA(older, WM_CLOSE, 0, 0);
+    PostMessageA(older, WM_DESTROY, 0, 0);
+    return true;
+}
+
+bool finishStartup(HWND window)
+{
+    LoadSettings();
+    if (alwaysRemoteOff()) {
+        removeTrayIcon(window, TRAY_ICON_ID);
+        return false;
+    }
+    // Hidden whatever show command the program was started with.
+    ShowWindow(window, SW_HIDE);
+    UpdateWindow(window);
+    // Without the filter nothing is polled; a tray click reports it instead.
+    if (CaptureFilterFound) {
+        startPollTimer(window);
+        configureWatchTimer(window);
+    }
+    return true;
+}
+
+int runMessageLoop()
+{
+    HACCEL accelerators = LoadAcceleratorsA(appInstance(), MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        if (!TranslateAcceleratorA(msg.hwnd, accelerators, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return (int)msg.wParam;
+}
