@@ -1,6 +1,9 @@
+// drvsweep: removes the capture card's driver package as TVQ7Drv.ini names it.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+#include "uninstaller.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    return 0;
+    return theApp.Run(instance);
 }

@@ -1,0 +1,130 @@
+// Registry cleanup: service keys, class subkeys named by driver description,
+// enumerator keys (Windows 9x) and the package's Uninstall entry.
+#include "drvsweep.h"
+
+#include <shlwapi.h>
+#include <string.h>
+
+char ClassKeyPath[256];
+
+static const char ServicesPath[] = "SYSTEM\\CurrentControlSet\\Services";
+static const char MediaClassNt[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96C-E325-11CE-BFC1-08002BE10318}";
+static const char ImageClassNt[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+static const char MediaClass9x[] = "SYSTEM\\CurrentControlSet\\Services\\Class\\MEDIA";
+static const char UninstallPath[] = "SoftWare\\MicroSoft\\Windows\\CurrentVersion\\Uninstall";
+
+void SelectClassKey(const UninstallConfig &cfg)
+{
+    bool imaging = _strnicmp(cfg.mediaClass, "No", 2) == 0;
+    CopyText(ClassKeyPath, sizeof ClassKeyPath, imaging ? ImageClassNt : MediaClassNt);
+}
+
+static bool keyExists(HKEY parent, const char *name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(parent, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Deletes `name` with everything below it. Only a plain name reaches the call:
+// an empty one would delete the parent itself. True when the key is gone.
+static bool deleteTree(HKEY parent, const char *parentPath, const char *name, Remains *remains)
+{
+    if (!IsPlainName(name) || !keyExists(parent, name))
+        return false;
+    SHDeleteKeyA(parent, name);
+    if (!keyExists(parent, name))
+        return true;
+    char what[REMAINS_TEXT];
+    CopyText(what, sizeof what, "HKLM\\");
+    AppendText(what, sizeof what, parentPath);
+    AppendText(what, sizeof what, "\\");
+    AppendText(what, sizeof what, name);
+    NoteRemaining(remains, what);
+    return false;
+}
+
+static bool deleteByDescription(HKEY classKey, const char *classPath, const char *subkey, const char *desc,
+                                const DriverEntry *list, int count, Remains *remains)
+{
+    for (int i = 0; i < count; i++)
+        if (DescriptionEquals(desc, list[i].driverDesc) && deleteTree(classKey, classPath, subkey, remains))
+            return true;
+    return false;
+}
+
+// Deletes every subkey whose "DriverDesc" equals an entry's description. After a
+// deletion the next subkey takes the same index, so the index stays.
+static void classSubkeyPass(const char *classPath, const UninstallConfig &cfg, Remains *remains)
+{
+    HKEY classKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, classPath, 0, KEY_ALL_ACCESS, &classKey) != ERROR_SUCCESS)
+        return;
+    for (DWORD index = 0;;) {
+        char name[256];
+        DWORD nameSize = sizeof name;
+        if (RegEnumKeyExA(classKey, index, name, &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        char desc[256];
+        ReadSubkeyText(classKey, name, "DriverDesc", desc, sizeof desc);
+        bool gone =
+            deleteByDescription(classKey, classPath, name, desc, cfg.devices, cfg.deviceCount, remains) ||
+            deleteByDescription(classKey, classPath, name, desc, cfg.extDevices, cfg.extDeviceCount, remains);
+        if (!gone)
+            index++;
+    }
+    RegCloseKey(classKey);
+}
+
+// Deletes each name below the key at `path`.
+static void deleteBelow(const char *path, const char (*names)[NAME_TEXT], int count, Remains *remains)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    for (int i = 0; i < count; i++)
+        deleteTree(key, path, names[i], remains);
+    RegFlushKey(key);
+    RegCloseKey(key);
+}
+
+static void deleteUninstallEntry(const UninstallConfig &cfg, Remains *remains)
+{
+    char name[1][NAME_TEXT];
+    CopyText(name[0], sizeof name[0], cfg.uninstallKeyPath);
+    deleteBelow(UninstallPath, name, 1, remains);
+}
+
+int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains)
+{
+    deleteBelow(ServicesPath, cfg.services, cfg.serviceCount, remains);
+    SelectClassKey(cfg);
+    classSubkeyPass(ClassKeyPath, cfg, remains);
+    deleteUninstallEntry(cfg, remains);
+    return 1;
+}
+
+static void deleteKeyNames(const char *path, const char (*names)[ENTRY_TEXT], int count, Remains *remains)
+{
+    HKEY key;
+    if (count == 0 || RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    // The whole tree, as Windows 9x's own key deletion does.
+    for (int i = 0; i < count; i++)
+        deleteTree(key, path, names[i], remains);
+    RegCloseKey(key);
+}
+
+int CleanRegistry9x(const UninstallConfig &cfg, const EnumKeyLists &keys, Remains *remains)
+{
+    classSubkeyPass(MediaClass9x, cfg, remains);
+    classSubkeyPass(MediaClass9x, cfg, remains);
+    deleteKeyNames(keys.usbSeen ? "Enum\\USB" : "Enum\\PCI", keys.busKeys, keys.busKeyCount, remains);
+    deleteKeyNames("Enum\\STREAM", keys.streamKeys, keys.streamKeyCount, remains);
+    deleteUninstallEntry(cfg, remains);
+    return 1;
+}
