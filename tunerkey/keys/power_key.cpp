@@ -1,0 +1,63 @@
+#include "keys/keys.h"
+
+#include "apps/apps.h"
+#include "shell/shell.h"
+
+namespace
+{
+
+// The power key's default application, by DefaultTVAPP 1 to 4: the other three
+// applications are closed in this order before the chosen one is toggled.
+struct DefaultApp {
+    TvAppTarget *record;
+    void (*closeFirst[3])();
+    void (*togglePower)();
+};
+const DefaultApp kDefaultApps[] = {
+    {&homeTheaterTarget,
+     {PowerVcrDriver::close, HonestechDriver::close, TivraDriver::close},
+     HomeTheaterDriver::togglePower},
+    {&powerVcrTarget,
+     {HomeTheaterDriver::close, HonestechDriver::close, TivraDriver::close},
+     PowerVcrDriver::togglePower},
+    {&tivraTarget,
+     {HomeTheaterDriver::close, PowerVcrDriver::close, HonestechDriver::close},
+     TivraDriver::togglePower},
+    {&honestechTarget,
+     {HomeTheaterDriver::close, PowerVcrDriver::close, TivraDriver::close},
+     HonestechDriver::togglePower},
+};
+const int DEFAULT_APP_COUNT = sizeof kDefaultApps / sizeof kDefaultApps[0];
+
+} // namespace
+
+bool NoTvAppRunning()
+{
+    const WatchedApp apps[] = {WATCH_HOME_THEATER, WATCH_POWERVCR, WATCH_HONESTECH, WATCH_TIVRA};
+    for (WatchedApp app : apps)
+        if (findRunningApp(app) != NULL)
+            return false;
+    return true;
+}
+
+void launchDefaultApplication()
+{
+    int choice = defaultTvApp();
+    if (choice < 1 || choice > DEFAULT_APP_COUNT)
+        return;
+    const DefaultApp &d = kDefaultApps[choice - 1];
+    // The other applications are closed and the toggle runs all the same: it
+    // still starts the watch, as it does after any launch attempt.
+    if (d.record->installed == 0)
+        MessageBoxA(NULL, "Please re-initialize the TV application settings.", "QX770 Remote Control",
+                    MB_SETFOREGROUND);
+    for (void (*close)() : d.closeFirst)
+        close();
+    d.togglePower();
+}
+
+void requestShutDown(HWND mainWindow)
+{
+    if (NoTvAppRunning())
+        openShutdownDialog(mainWindow);
+}
