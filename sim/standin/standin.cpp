@@ -1,0 +1,325 @@
+// A stand-in for the TV and DVD applications that tunerkey steers. It shows the
+// main window of one role (class and title as the real application's) and logs,
+// one flushed line per event, what reaches it: key messages with their wParam,
+// lParam and the modifier keys held, characters, the recorder's command message,
+// WM_CLOSE, activation and focus, and minimising or restoring.
+//
+// Configuration: "standin.ini" beside the executable (section [standin]; this is
+// how a copy started by WinExec, which passes no arguments, learns its role), then
+// the command line, which overrides it:
+//   --role NAME     powervcr, honestech, tivra, hometheater, windvd, winrip
+//   --log PATH      log file (default: standin.log beside the executable)
+//   --title TEXT    main window title in place of the role's
+//   --class NAME    main window class in place of the role's
+//   --video         a direct child window titled "VideoWindow2"
+//   --stay          ignore the role's own close signal (WM_CLOSE still closes)
+//   --lifetime MS   end after MS milliseconds (default 120000)
+// The ini keys are role, log, title, class, video, stay, lifetime.
+//
+// Log lines (fields separated by one blank; WIN is main, child or video):
+//   START role pid exe
+//   KEYDOWN|KEYUP|SYSKEYDOWN|SYSKEYUP|CHAR|SYSCHAR WIN 0xWPARAM 0xLPARAM MODS
+//       MODS: the held modifiers as letters A(lt) C(trl) S(hift), or "-"
+//   CMD WIN WPARAM LPARAM          message 3024 (decimal)
+//   CLOSE WIN                      WM_CLOSE received
+//   ACTIVE WIN | FOCUS WIN         activated / took the keyboard focus
+//   MINIMIZED WIN | RESTORED WIN
+//   QUIT reason                    the window goes (close-signal, wm-close, lifetime)
+//   MARK N                         WM_APP + 1 with wParam N: a test's marker, posted
+//                                  after what it sent, so that it knows all has arrived
+#include <windows.h>
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+namespace
+{
+
+const UINT COMMAND_MESSAGE = WM_USER + 2000;
+const UINT MARK_MESSAGE = WM_APP + 1;
+
+enum CloseSignal { CLOSE_CTRL_X, CLOSE_COMMAND_1, CLOSE_ALT_CTRL_SHIFT_F8, CLOSE_X_KEYDOWN };
+
+struct Role {
+    const char *name;
+    const char *windowClass;
+    const char *title;
+    bool firstChild; // WinDVD takes its keys in its main window's first child
+    CloseSignal close;
+};
+
+const Role roles[] = {
+    {"powervcr", "PowerVCR II Taurus", "PowerVCR II", false, CLOSE_CTRL_X},
+    {"honestech", "honestechTV 2.0", "honestechTV 2.0", false, CLOSE_CTRL_X},
+    {"tivra", "TIVRA_TVR", "FormMainWindow", false, CLOSE_COMMAND_1},
+    {"hometheater", "StandinHomeTheater", "Home Theater", false, CLOSE_ALT_CTRL_SHIFT_F8},
+    {"windvd", "StandinWinDVD", "InterVideo WinDVD 4", true, CLOSE_X_KEYDOWN},
+    {"winrip", "StandinWinRip", "WinRip", false, CLOSE_X_KEYDOWN},
+};
+
+const char CHILD_CLASS[] = "StandinChild";
+
+struct Options {
+    char role[32];
+    char log[MAX_PATH];
+    char title[128];
+    char windowClass[128];
+    bool video;
+    bool stay;
+    DWORD lifetime;
+};
+
+Options opt;
+const Role *role;
+HANDLE logFile = INVALID_HANDLE_VALUE;
+HWND mainWindow, childWindow, videoWindow;
+
+void logLine(const char *fmt, ...)
+{
+    char line[512];
+    va_list ap;
+    va_start(ap, fmt);
+    int n = vsnprintf(line, sizeof line - 2, fmt, ap);
+    va_end(ap);
+    if (n < 0)
+        return;
+    if (n > (int)sizeof line - 3)
+        n = sizeof line - 3;
+    line[n++] = '\r';
+    line[n++] = '\n';
+    DWORD written;
+    // One WriteFile per line on an append handle: a reader never sees half a line
+    // that is later completed, and nothing waits in a buffer.
+    WriteFile(logFile, line, n, &written, NULL);
+}
+
+const char *windowName(HWND w)
+{
+    if (w == mainWindow)
+        return "main";
+    if (w == childWindow)
+        return "child";
+    if (w == videoWindow)
+        return "video";
+    return "other";
+}
+
+bool down(int vk)
+{
+    return (GetKeyState(vk) & 0x8000) != 0;
+}
+
+void modifiers(char (&mods)[4])
+{
+    int n = 0;
+    if (down(VK_MENU))
+        mods[n++] = 'A';
+    if (down(VK_CONTROL))
+        mods[n++] = 'C';
+    if (down(VK_SHIFT))
+        mods[n++] = 'S';
+    if (n == 0)
+        mods[n++] = '-';
+    mods[n] = '\0';
+}
+
+bool isCloseSignal(UINT msg, WPARAM w, LPARAM l)
+{
+    switch (role->close) {
+    case CLOSE_CTRL_X:
+        return msg == WM_KEYDOWN && w == 'X' && down(VK_CONTROL);
+    case CLOSE_ALT_CTRL_SHIFT_F8:
+        return (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) && w == VK_F8 && down(VK_MENU) &&
+               down(VK_CONTROL) && down(VK_SHIFT);
+    case CLOSE_X_KEYDOWN:
+        return msg == WM_KEYDOWN && w == 'X' && l == 0x002D0001;
+    case CLOSE_COMMAND_1:
+        return msg == COMMAND_MESSAGE && w == 1;
+    }
+    return false;
+}
+
+void quit(const char *reason)
+{
+    logLine("QUIT %s", reason);
+    DestroyWindow(mainWindow);
+}
+
+const char *keyMessageName(UINT msg)
+{
+    switch (msg) {
+    case WM_KEYDOWN:
+        return "KEYDOWN";
+    case WM_KEYUP:
+        return "KEYUP";
+    case WM_SYSKEYDOWN:
+        return "SYSKEYDOWN";
+    case WM_SYSKEYUP:
+        return "SYSKEYUP";
+    case WM_CHAR:
+        return "CHAR";
+    case WM_SYSCHAR:
+        return "SYSCHAR";
+    }
+    return NULL;
+}
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    const char *key = keyMessageName(msg);
+    if (key != NULL) {
+        char mods[4];
+        modifiers(mods);
+        logLine("%s %s 0x%02X 0x%08lX %s", key, windowName(hwnd), (unsigned)wParam, (unsigned long)lParam,
+                mods);
+        if (!opt.stay && isCloseSignal(msg, wParam, lParam))
+            quit("close-signal");
+        return 0; // keys never reach DefWindowProc: Alt would open a system menu
+    }
+    switch (msg) {
+    case COMMAND_MESSAGE:
+        logLine("CMD %s %lu %ld", windowName(hwnd), (unsigned long)wParam, (long)lParam);
+        if (!opt.stay && isCloseSignal(msg, wParam, lParam))
+            quit("close-signal");
+        return 0;
+    case MARK_MESSAGE:
+        logLine("MARK %lu", (unsigned long)wParam);
+        return 0;
+    case WM_CLOSE:
+        logLine("CLOSE %s", windowName(hwnd));
+        if (hwnd == mainWindow)
+            quit("wm-close");
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE)
+            logLine("ACTIVE %s", windowName(hwnd));
+        break;
+    case WM_SETFOCUS:
+        logLine("FOCUS %s", windowName(hwnd));
+        return 0;
+    case WM_SIZE:
+        if (hwnd == mainWindow && wParam == SIZE_MINIMIZED)
+            logLine("MINIMIZED main");
+        else if (hwnd == mainWindow && wParam == SIZE_RESTORED && IsWindowVisible(hwnd))
+            logLine("RESTORED main");
+        break;
+    case WM_TIMER:
+        quit("lifetime");
+        return 0;
+    case WM_DESTROY:
+        if (hwnd == mainWindow)
+            PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+void copy(char *dst, size_t size, const char *src)
+{
+    snprintf(dst, size, "%s", src);
+}
+
+void readIni(const char *exeDir)
+{
+    char ini[MAX_PATH];
+    snprintf(ini, sizeof ini, "%s\\standin.ini", exeDir);
+    GetPrivateProfileStringA("standin", "role", "", opt.role, sizeof opt.role, ini);
+    GetPrivateProfileStringA("standin", "log", "", opt.log, sizeof opt.log, ini);
+    GetPrivateProfileStringA("standin", "title", "", opt.title, sizeof opt.title, ini);
+    GetPrivateProfileStringA("standin", "class", "", opt.windowClass, sizeof opt.windowClass, ini);
+    opt.video = GetPrivateProfileIntA("standin", "video", 0, ini) != 0;
+    opt.stay = GetPrivateProfileIntA("standin", "stay", 0, ini) != 0;
+    opt.lifetime = GetPrivateProfileIntA("standin", "lifetime", 120000, ini);
+}
+
+void readArguments()
+{
+    int argc = __argc;
+    char **argv = __argv;
+    for (int i = 1; i < argc; ++i) {
+        const char *a = argv[i];
+        const char *next = i + 1 < argc ? argv[i + 1] : NULL;
+        if (strcmp(a, "--video") == 0)
+            opt.video = true;
+        else if (strcmp(a, "--stay") == 0)
+            opt.stay = true;
+        else if (next == NULL)
+            break;
+        else if (strcmp(a, "--role") == 0)
+            copy(opt.role, sizeof opt.role, argv[++i]);
+        else if (strcmp(a, "--log") == 0)
+            copy(opt.log, sizeof opt.log, argv[++i]);
+        else if (strcmp(a, "--title") == 0)
+            copy(opt.title, sizeof opt.title, argv[++i]);
+        else if (strcmp(a, "--class") == 0)
+            copy(opt.windowClass, sizeof opt.windowClass, argv[++i]);
+        else if (strcmp(a, "--lifetime") == 0)
+            opt.lifetime = strtoul(argv[++i], NULL, 10);
+    }
+}
+
+bool registerClass(HINSTANCE inst, const char *name)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = inst;
+    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszClassName = name;
+    return RegisterClassA(&wc) != 0;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
+{
+    char exe[MAX_PATH];
+    GetModuleFileNameA(NULL, exe, sizeof exe);
+    char dir[MAX_PATH];
+    copy(dir, sizeof dir, exe);
+    char *slash = strrchr(dir, '\\');
+    if (slash != NULL)
+        *slash = '\0';
+
+    readIni(dir);
+    readArguments();
+    for (const Role &r : roles)
+        if (strcmp(r.name, opt.role) == 0)
+            role = &r;
+    if (role == NULL)
+        return 2;
+    if (opt.log[0] == '\0')
+        snprintf(opt.log, sizeof opt.log, "%s\\standin.log", dir);
+    logFile = CreateFileA(opt.log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (logFile == INVALID_HANDLE_VALUE)
+        return 3;
+
+    const char *cls = opt.windowClass[0] != '\0' ? opt.windowClass : role->windowClass;
+    const char *title = opt.title[0] != '\0' ? opt.title : role->title;
+    if (!registerClass(inst, cls) || !registerClass(inst, CHILD_CLASS))
+        return 4;
+    mainWindow =
+        CreateWindowExA(0, cls, title, WS_OVERLAPPEDWINDOW, 100, 100, 320, 240, NULL, NULL, inst, NULL);
+    if (mainWindow == NULL)
+        return 5;
+    if (role->firstChild)
+        childWindow = CreateWindowExA(0, CHILD_CLASS, "WinDVD Video", WS_CHILD | WS_VISIBLE, 0, 0, 160, 120,
+                                      mainWindow, NULL, inst, NULL);
+    if (opt.video)
+        videoWindow = CreateWindowExA(0, CHILD_CLASS, "VideoWindow2", WS_CHILD | WS_VISIBLE, 160, 0, 160, 120,
+                                      mainWindow, NULL, inst, NULL);
+    logLine("START %s %lu %s", role->name, (unsigned long)GetCurrentProcessId(), exe);
+    if (opt.lifetime != 0)
+        SetTimer(mainWindow, 1, opt.lifetime, NULL);
+    ShowWindow(mainWindow, show == SW_HIDE ? SW_SHOW : show);
+
+    // No TranslateMessage: the log must show the key messages exactly as they
+    // arrived, without characters made up from them.
+    MSG m;
+    while (GetMessageA(&m, NULL, 0, 0) > 0)
+        DispatchMessageA(&m);
+    CloseHandle(logFile);
+    return 0;
+}
