@@ -44,8 +44,11 @@ bool LoadSettings()
         number = 0;
         if (readNumber(key, "AlwaysRemoteOff", &number))
             AlwaysRemoteOff = number == 1;
-        else
+        else {
+            // Missing or unreadable: the default is stored and holds.
+            AlwaysRemoteOff = false;
             writeNumber(key, "AlwaysRemoteOff", 0);
+        }
         RegCloseKey(key);
         return true;
     }

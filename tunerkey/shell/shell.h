@@ -65,7 +65,10 @@ void onTrayCallback(HWND window, LPARAM mouseMessage);
 // The popup menu: Home Theater (only when installed, checked when running),
 // separator, About, separator, Exit.
 HMENU buildTrayMenu(bool homeTheaterInstalled, bool homeTheaterRunning);
-// Destroys the menu of the latest click, if any.
+// Builds the menu for this press (the previous one is destroyed) and tracks it
+// at the pointer; the choice arrives as WM_COMMAND.
+void showTrayMenu(HWND window);
+// Destroys the menu of the latest press, if any.
 void destroyTrayMenu();
 
 // ---- settings (settings.cpp) -------------------------------------------------------

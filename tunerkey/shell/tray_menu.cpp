@@ -1,12 +1,11 @@
-// A press on the tray icon: the popup menu, or the report of a missing capture filter.
+// The tray icon's popup menu, as a table.
 #include "shell/shell.h"
 
 #include "apps/apps.h"
 #include "resources/resource.h"
 
+// The menu built for the latest press; destroyed when the next one builds its own.
 static HMENU TrayMenu = NULL;
-// A press while the missing-filter message is up must not stack a second one.
-static bool ReportingMissingFilter = false;
 
 struct TrayMenuItem {
     UINT flags;
@@ -42,22 +41,13 @@ void destroyTrayMenu()
     TrayMenu = NULL;
 }
 
-static void reportMissingFilter(HWND window)
-{
-    if (ReportingMissingFilter)
-        return;
-    ReportingMissingFilter = true;
-    MessageBoxA(NULL, "Can't find the QX770 Video Capture Filter.\n\nPlease check your hardware or drivers. ",
-                "QX770 Remote Control", MB_SETFOREGROUND);
-    endProgram(window);
-}
-
-static void openTrayMenu(HWND window)
+void showTrayMenu(HWND window)
 {
     POINT at;
     GetCursorPos(&at);
     destroyTrayMenu();
     bool installed = homeTheaterTarget.installed == 1;
+    // Checked when a top-level window's title begins with "Home Theater".
     TrayMenu = buildTrayMenu(installed, installed && homeTheaterTarget.findByTitle() != NULL);
     if (TrayMenu == NULL)
         return;
@@ -67,20 +57,4 @@ static void openTrayMenu(HWND window)
     // after the menu, it may not close on a click elsewhere, and the next press
     // may not open it again.
     PostMessageA(window, WM_NULL, 0, 0);
-}
-
-void onTrayCallback(HWND window, LPARAM mouseMessage)
-{
-    switch (mouseMessage) {
-    case WM_MOUSEMOVE:
-        refreshTrayIcon();
-        break;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-        if (!CaptureFilterFound)
-            reportMissingFilter(window);
-        else
-            openTrayMenu(window);
-        break;
-    }
 }
