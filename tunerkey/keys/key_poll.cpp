@@ -1,0 +1,54 @@
+#include "keys/keys.h"
+
+#include "capture/capture.h"
+
+TimerSlot PollTimer = {false, 1, NULL, 65, keyPollTimerProc};
+
+namespace
+{
+
+const UINT POLL_INTERVAL_MS = 65;
+
+KeyRepeatState repeatState = {0, 0, 0};
+// True while a tick is inside the capture room. A tick arriving then comes from the
+// message loop of a capture message box: it must neither send a request nor open a
+// second box behind the first.
+bool inCapture = false;
+
+} // namespace
+
+void pollRemote(HWND mainWindow)
+{
+    if (inCapture)
+        return;
+    inCapture = true;
+    BYTE code = 0;
+    bool fresh = (readChipRegister(CHIP_STATUS_REGISTER) & CHIP_STATUS_NO_KEY) == 0 &&
+                 readReceiver(RECEIVER_ADDRESS, &code, 1);
+    inCapture = false;
+    // A failed read yields no key at all, never the byte of an earlier one.
+    if (!fresh)
+        return;
+
+    RepeatOutcome r = applyRepeatRule(&repeatState, code, GetTickCount(), anyTargetActive());
+    if (r.newKey)
+        resetMouseStepCounter();
+    dispatchRemoteKey(mainWindow, r.key);
+}
+
+void CALLBACK keyPollTimerProc(HWND window, UINT, UINT_PTR, DWORD)
+{
+    pollRemote(window);
+}
+
+void startPollTimer(HWND mainWindow)
+{
+    PollTimer.configure(mainWindow, POLL_INTERVAL_MS);
+    PollTimer.start();
+}
+
+void killRunningTimers()
+{
+    PollTimer.stop();
+    WatchTimer.stop();
+}
