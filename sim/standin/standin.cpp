@@ -192,8 +192,10 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             quit("wm-close");
         return 0;
     case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE)
-            logLine("ACTIVE %s", windowName(hwnd));
+        logLine("%s %s", LOWORD(wParam) != WA_INACTIVE ? "ACTIVE" : "INACTIVE", windowName(hwnd));
+        break;
+    case WM_ACTIVATEAPP:
+        logLine("%s main", wParam ? "APP-ACTIVE" : "APP-INACTIVE");
         break;
     case WM_SETFOCUS:
         logLine("FOCUS %s", windowName(hwnd));

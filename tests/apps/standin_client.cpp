@@ -160,7 +160,8 @@ bool start(const std::string &args, const std::string &log, Running *r)
     if (!qxt::startProcess(cmd, &r->child))
         return false;
     r->window = waitForMainWindow(log);
-    return r->window != NULL;
+    // Its start-up (showing, activation) is logged before it reads the marker.
+    return r->window != NULL && sync(r->window, log);
 }
 
 void stop(Running *r)

@@ -26,10 +26,19 @@ const RoleInstall *roleInstall(const char *role);
 bool install(const char *role, const std::string &dir, const std::vector<std::string> &extraIni = {});
 std::string logOf(const std::string &dir);
 
+struct Running;
+void stop(Running *r);
+
+// A started stand-in; stopped at the end of its scope, so that a failed
+// assertion leaves no window behind for the next test to find.
 struct Running {
     qxt::Child child;
     std::string log;
     HWND window = NULL; // its main window
+    Running() = default;
+    Running(const Running &) = delete;
+    Running &operator=(const Running &) = delete;
+    ~Running() { stop(this); }
 };
 
 // Starts standin.exe with `args` (e.g. "--role powervcr --video") logging to `log`
