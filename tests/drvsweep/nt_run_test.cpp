@@ -1,0 +1,273 @@
+// The whole program on the NT family (Wine's default version): the dialog is
+// driven by the test, and before-and-after snapshots show exactly what went.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "sweep_fixtures.h"
+
+using sweep::SweepRun;
+
+namespace
+{
+
+const char Title[] = "QX770 Driver Removal";
+
+// Removed keys and files, without their values and contents.
+std::set<std::string> removedRoots(const sweep::World &before, const sweep::World &after)
+{
+    std::vector<std::string> removed = sweep::removedEntries(before, after);
+    std::set<std::string> all(removed.begin(), removed.end()), roots;
+    for (const std::string &r : removed) {
+        if (r.find("\\:") != std::string::npos)
+            continue;
+        std::string name = r.back() == '\\' ? r.substr(0, r.size() - 1) : r;
+        size_t slash = name.find_last_of('\\');
+        std::string parent = slash == std::string::npos ? "" : name.substr(0, slash);
+        if (!all.count(parent) && !all.count(parent + "\\"))
+            roots.insert(r);
+    }
+    return roots;
+}
+
+bool hasHardwareId(const char *id)
+{
+    std::vector<std::string> ids = sweep::presentHardwareIds();
+    return std::any_of(ids.begin(), ids.end(),
+                       [&](const std::string &s) { return _stricmp(s.c_str(), id) == 0; });
+}
+
+class NtRun : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        // Section "1" is the one in use.
+        qxt::regSetString(HKEY_CURRENT_USER, "Control Panel\\International", "iCountry", "1");
+    }
+};
+
+const char FullIni[] = "[1]\n"
+                       "UnInstDrvAppTitle=QX770 Driver Removal\n"
+                       "DevIDNum=2\n"
+                       "DevDrvID0=PCI\\VEN_14F1&DEV_8800\n"
+                       "DevDrvName0=QX770 Video Capture\n"
+                       "DevDrvSYS0=qxcap.sys\n"
+                       "DevDrvID1=usb\\vid_1b80&pid_d410\n"
+                       "DevDrvName1=QX770 USB Tuner\n"
+                       "DevDrvSYS1=qxusb.sys\n"
+                       "ExtDevIDNum=1\n"
+                       "ExtDevDrvID0=PCI\\VEN_14F1&DEV_8811\n"
+                       "ExtDevDrvName0=QX770 Audio\n"
+                       "ExtDevDrvSYS0=qxaud.sys\n"
+                       "ExtDllFileNum=2\n"
+                       "ExtCopyFileName0=qxprop.dll\n"
+                       "ExtCopyFileName1=QXCodec.ax\n"
+                       "PossibleDevIDNum=1\n"
+                       "PossibleDevID0=PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000\n"
+                       "PossibleDevDrvName0=QX770 Video Capture B\n"
+                       "PossibleDevDrvSYS0=qxcapb.sys\n"
+                       "DrvUninstRegKeyPath=QX770Drivers\n"
+                       "DrvUninstRegKeyName=QX770 WDM Drivers\n"
+                       "DrvUninstAppName=qxuninst.exe\n"
+                       "UnInstServiceNum=2\n"
+                       "UnInstService0=qxcap\n"
+                       "UnInstService1=qxusb\n"
+                       "UnInstRemoteTitleName=QX770 Remote Control\n"
+                       "UnInstDrvPassMsg=All gone.\n"
+                       "UnInstDrvPassMsg2=Please restart.\n";
+
+TEST_F(NtRun, WithoutIniOrPackageOnlyTheWarningShows)
+{
+    sweep::writeIni("");
+    sweep::World before = sweep::snapshotWorld();
+    EXPECT_EQ(sweep::runExpectingWarning("Orvane Velto WDM Drivers Uninstallation"),
+              "You do not install Orvane Velto WDM Drivers.");
+    EXPECT_TRUE(removedRoots(before, sweep::snapshotWorld()).empty());
+}
+
+TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
+{
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05\\3&1&0&08",
+                                 "PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05"));
+    ASSERT_TRUE(sweep::addDevice("USB\\VID_1B80&PID_D410\\5&1&0", "USB\\VID_1B80&PID_D410&REV_0100"));
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8811&SUBSYS_00000000&REV_05\\3&1&0&09",
+                                 "PCI\\VEN_14F1&DEV_8811&SUBSYS_00000000&REV_05"));
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8802&SUBSYS_00000000&REV_05\\3&1&0&0A",
+                                 "PCI\\VEN_14F1&DEV_8802&SUBSYS_00000000&REV_05"));
+    using sweep::MediaClassKey;
+    // The alternative entry refines main entry 0, so its description counts.
+    sweep::addClassSubkey(MediaClassKey, "0100", "QX770 Video Capture B", "oem12.inf");
+    sweep::addClassSubkey(MediaClassKey, "0101", "qx770 usb tuner", "OEM13.INF");
+    sweep::addClassSubkey(MediaClassKey, "0102", "QX770 Audio", "oem14.inf");
+    sweep::addClassSubkey(MediaClassKey, "0103", "QX770 USB Tuner Extra", "oem15.inf"); // INF by prefix only
+    sweep::addClassSubkey(MediaClassKey, "0104", NULL, "oem16.inf");
+    sweep::addClassSubkey(MediaClassKey, "0105", "QX770 Video Capture",
+                          "oem17.inf"); // the replaced description
+    for (const char *f : {"oem12.inf", "oem12.pnf", "oem13.inf", "oem13.pnf", "oem14.inf", "oem15.inf",
+                          "oem15.pnf", "oem16.inf", "oem17.inf"})
+        sweep::addWindowsFile("inf", f);
+    std::string readOnly = sweep::addWindowsFile("system32\\drivers", "qxcapb.sys");
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    for (const char *f : {"qxusb.sys", "qxaud.sys", "qxcap.sys"})
+        sweep::addWindowsFile("system32\\drivers", f);
+    sweep::addWindowsFile("system32", "qxprop.dll");
+    sweep::addWindowsFile("system32", "qxcodec.ax");
+    sweep::addWindowsFile("", "qxuninst.exe");
+    for (const char *s : {"qxcap", "qxusb", "qxkeep"}) {
+        std::string key = std::string("SYSTEM\\CurrentControlSet\\Services\\") + s;
+        qxt::regSetDword(HKEY_LOCAL_MACHINE, key.c_str(), "Type", 1);
+        qxt::regSetString(HKEY_LOCAL_MACHINE, (key + "\\Enum").c_str(), "0", "x");
+    }
+    sweep::addUninstallEntry("QX770Drivers", "QX770 WDM Drivers");
+    sweep::writeIni(FullIni);
+    qxt::MessageRecorder remote("QxRemoteStandIn", "QX770 Remote Control");
+
+    sweep::World before = sweep::snapshotWorld();
+    SweepRun run = sweep::runSweep(Title);
+    remote.waitFor(WM_CLOSE, 1000);
+    sweep::World after = sweep::snapshotWorld();
+
+    ASSERT_TRUE(run.dialogShown);
+    EXPECT_EQ(run.caption, Title);
+    EXPECT_EQ(run.runTip, "Press 'OK' to start ...");
+    EXPECT_EQ(run.okText, "OK");
+    EXPECT_EQ(remote.received(WM_CLOSE).size(), 1u);
+    // Steps of 6 from 0, then 90 and 100 set outright.
+    ASSERT_GE(run.positions.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(run.positions.begin(), run.positions.end()));
+    for (int p : run.positions)
+        EXPECT_TRUE(p % 6 == 0 || p == 90 || p == 100) << p;
+    EXPECT_TRUE(run.finalBox);
+    EXPECT_EQ(run.finalText, "All gone.\n\nPlease restart.");
+    EXPECT_EQ(run.exitCode, 0);
+
+    std::set<std::string> roots = removedRoots(before, after);
+    std::set<std::string> expected = {
+        "inf\\oem12.inf",
+        "inf\\oem12.pnf",
+        "inf\\oem13.inf",
+        "inf\\oem13.pnf",
+        "inf\\oem14.inf",
+        "inf\\oem15.inf",
+        "inf\\oem15.pnf",
+        "system32\\drivers\\qxcapb.sys",
+        "system32\\drivers\\qxusb.sys",
+        "system32\\drivers\\qxaud.sys",
+        "system32\\qxprop.dll",
+        "system32\\qxcodec.ax",
+        "qxuninst.exe",
+        "SYSTEM\\CurrentControlSet\\Services\\qxcap",
+        "SYSTEM\\CurrentControlSet\\Services\\qxusb",
+        std::string(MediaClassKey) + "\\0100",
+        std::string(MediaClassKey) + "\\0101",
+        std::string(MediaClassKey) + "\\0102",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Drivers",
+    };
+    for (const std::string &r : roots) {
+        if (r.rfind("SYSTEM\\CurrentControlSet\\Enum\\", 0) == 0)
+            continue; // device keys, checked through the device list below
+        EXPECT_TRUE(expected.count(r)) << "removed, but not named: " << r;
+    }
+    for (const std::string &e : expected)
+        EXPECT_TRUE(roots.count(e)) << "named, but not removed: " << e;
+    EXPECT_FALSE(hasHardwareId("PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05"));
+    EXPECT_FALSE(hasHardwareId("USB\\VID_1B80&PID_D410&REV_0100"));
+    EXPECT_FALSE(hasHardwareId("PCI\\VEN_14F1&DEV_8811&SUBSYS_00000000&REV_05"));
+    EXPECT_TRUE(hasHardwareId("PCI\\VEN_14F1&DEV_8802&SUBSYS_00000000&REV_05"));
+}
+
+TEST_F(NtRun, MissingDeviceClosesTheDialogAndChangesNothing)
+{
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8900\\3&1&0&10", "PCI\\VEN_14F1&DEV_8900&REV_05"));
+    sweep::addWindowsFile("system32\\drivers", "qxgate.sys");
+    sweep::addUninstallEntry("QX770Gate", "QX770 Gate Drivers");
+    sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 Gate\nDevIDNum=2\n"
+                    "DevDrvID0=PCI\\VEN_14F1&DEV_8900\nDevDrvSYS0=qxgate.sys\n"
+                    "DevDrvID1=PCI\\VEN_14F1&DEV_8901\nDevDrvSYS1=qxgate.sys\n"
+                    "DrvUninstRegKeyPath=QX770Gate\nDrvUninstRegKeyName=QX770 Gate Drivers\n"
+                    "OKText=Remove\nUnInstDrvRunTipMsg=Press Remove.\n");
+    sweep::World before = sweep::snapshotWorld();
+    SweepRun run = sweep::runSweep("QX770 Gate");
+    ASSERT_TRUE(run.dialogShown);
+    EXPECT_EQ(run.okText, "Remove");
+    EXPECT_EQ(run.runTip, "Press Remove.");
+    EXPECT_FALSE(run.finalBox);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(removedRoots(before, sweep::snapshotWorld()).empty());
+    EXPECT_TRUE(hasHardwareId("PCI\\VEN_14F1&DEV_8900&REV_05"));
+}
+
+// Names that are empty, reach outside their folder or are far too long, counts
+// beyond a list, and entries without prefix or description: only the one sound
+// entry acts.
+TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
+{
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8A00\\3&1&0&20", "PCI\\VEN_14F1&DEV_8A00&REV_05"));
+    sweep::addClassSubkey(sweep::MediaClassKey, "0200", NULL, "oem30.inf");
+    sweep::addClassSubkey(sweep::MediaClassKey, "0201", "Hostile Capture", "..\\win.ini");
+    sweep::addWindowsFile("inf", "oem30.inf");
+    sweep::addWindowsFile("system32\\drivers", "qxhost.sys");
+    sweep::addWindowsFile("", "hostile.txt");
+    std::string tooLong(300, 'q');
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\qxhostile", "Type", 1);
+    sweep::addUninstallEntry("QX770Hostile", "QX770 Hostile Drivers");
+    sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 Hostile\n"
+                    "DevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8A00\nDevDrvName0=Hostile Capture\n"
+                    "DevDrvSYS0=qxhost.sys\n"
+                    "ExtDevIDNum=FF\nExtDevDrvID0=\nExtDevDrvName0=\nExtDevDrvSYS0=..\\hostile.txt\n"
+                    "ExtDevDrvSYS1=C:\\windows\\hostile.txt\nExtDevDrvSYS2=..\nExtDevDrvSYS3=" +
+                    tooLong +
+                    "\n"
+                    "ExtDllFileNum=10\nExtCopyFileName0=..\\hostile.txt\nExtCopyFileName1=drivers\n"
+                    "ExtCopyFileName2=" +
+                    tooLong +
+                    "\n"
+                    "UnInstServiceNum=10\nUnInstService0=\nUnInstService1=..\\Services\nUnInstService2=" +
+                    tooLong + "\nUnInstService3=qxhostile\n" +
+                    "DrvUninstRegKeyName=QX770 Hostile Drivers\nDrvUninstAppName=..\\hostile.txt\n");
+    sweep::World before = sweep::snapshotWorld();
+    SweepRun run = sweep::runSweep("QX770 Hostile");
+    ASSERT_TRUE(run.dialogShown);
+    EXPECT_TRUE(run.finalBox);
+    EXPECT_EQ(run.exitCode, 0);
+    std::set<std::string> roots = removedRoots(before, sweep::snapshotWorld());
+    std::set<std::string> expected = {"system32\\drivers\\qxhost.sys",
+                                      "SYSTEM\\CurrentControlSet\\Services\\qxhostile",
+                                      std::string(sweep::MediaClassKey) + "\\0201"};
+    for (const std::string &r : roots) {
+        if (r.rfind("SYSTEM\\CurrentControlSet\\Enum\\", 0) == 0)
+            continue;
+        EXPECT_TRUE(expected.count(r)) << "removed, but not soundly named: " << r;
+    }
+    for (const std::string &e : expected)
+        EXPECT_TRUE(roots.count(e)) << "named, but not removed: " << e;
+    // The empty uninstall key name left the Uninstall key and its entries alone.
+    EXPECT_TRUE(qxt::regKeyExists(HKEY_LOCAL_MACHINE,
+                                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Hostile"));
+    EXPECT_EQ(sweep::presentHardwareIds().empty(), false);
+}
+
+TEST_F(NtRun, FileThatCannotGoIsNamedInTheFinalMessage)
+{
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8B00\\3&1&0&30", "PCI\\VEN_14F1&DEV_8B00&REV_05"));
+    std::string locked = sweep::addWindowsFile("system32\\drivers", "qxlock.sys");
+    sweep::addUninstallEntry("QX770Locked", "QX770 Locked Drivers");
+    sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 Locked\nDevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8B00\n"
+                    "DevDrvSYS0=qxlock.sys\nDrvUninstRegKeyPath=QX770Locked\n"
+                    "DrvUninstRegKeyName=QX770 Locked Drivers\nUnInstDrvPassMsg=All gone.\n"
+                    "UnInstDrvPassMsg2=Please restart.\n");
+    HANDLE h = CreateFileA(locked.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    SweepRun run = sweep::runSweep("QX770 Locked");
+    CloseHandle(h);
+    ASSERT_TRUE(run.finalBox);
+    EXPECT_EQ(run.finalText, "The uninstallation is not complete. These items could not be removed:\n"
+                             "\nc:\\windows\\system32\\drivers\\qxlock.sys\n\nPlease restart.");
+    EXPECT_TRUE(qxt::fileExists(locked));
+    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE,
+                                   "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Locked"));
+}
+
+} // namespace

@@ -1,0 +1,210 @@
+// The uninstaller's steps in-process against Wine's real registry, files and
+// device installer: configuration loading, device scans, class keys, step counts.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "drvsweep.h"
+#include "sweep_fixtures.h"
+
+namespace
+{
+
+void setCountry(const char *code)
+{
+    qxt::regSetString(HKEY_CURRENT_USER, "Control Panel\\International", "iCountry", code);
+}
+
+UninstallConfig load()
+{
+    static UninstallConfig cfg; // large: kept off the stack
+    LoadUninstallConfig(&cfg);
+    return cfg;
+}
+
+DriverEntry entry(const char *prefix, const char *desc = "", const char *sys = "", const char *inf = "")
+{
+    DriverEntry e = {};
+    strcpy(e.hardwareIdPrefix, prefix);
+    strcpy(e.driverDesc, desc);
+    strcpy(e.sysFile, sys);
+    strcpy(e.infFile, inf);
+    return e;
+}
+
+} // namespace
+
+TEST(Config, DefaultsWithoutIniFile)
+{
+    setCountry("1");
+    sweep::writeIni("");
+    UninstallConfig cfg = load();
+    EXPECT_STREQ(cfg.section, "1");
+    EXPECT_STREQ(cfg.title, "Orvane Velto WDM Drivers Uninstallation");
+    EXPECT_STREQ(cfg.displayName, "Orvane Velto WDM Drivers");
+    EXPECT_STREQ(cfg.mediaClass, "Yes");
+    EXPECT_STREQ(cfg.okText, "OK");
+    EXPECT_STREQ(cfg.remoteTitle, "Remote Control");
+    EXPECT_STREQ(cfg.uninstallerFile, "auxsweep.exe");
+    EXPECT_STREQ(cfg.uninstallKeyPath, "");
+    EXPECT_EQ(cfg.deviceCount + cfg.extDeviceCount + cfg.extCopyFileCount + cfg.possibleDeviceCount +
+                  cfg.serviceCount,
+              0);
+}
+
+TEST(Config, CountrySectionWithoutTitleIsIgnoredAsAWhole)
+{
+    sweep::writeIni("[49]\nDevIDNum=1\nDevDrvID0=PCI\\VEN_49\nOKText=Los\n"
+                    "[886]\nUnInstDrvAppTitle=Taiwan\nOKText=Go\n"
+                    "[1]\nUnInstDrvAppTitle=Fallback\nOKText=Start\n");
+    setCountry("49");
+    UninstallConfig cfg = load();
+    EXPECT_STREQ(cfg.section, "1");
+    EXPECT_STREQ(cfg.title, "Fallback");
+    EXPECT_STREQ(cfg.okText, "Start");
+    EXPECT_EQ(cfg.deviceCount, 0);
+    setCountry("886");
+    cfg = load();
+    EXPECT_STREQ(cfg.section, "886");
+    EXPECT_STREQ(cfg.okText, "Go");
+    setCountry("1");
+}
+
+TEST(Config, CountsAreHexBoundedAndLongTextsCut)
+{
+    std::string ini = "[1]\nUnInstDrvAppTitle=" + std::string(300, 't') +
+                      "\nDevIDNum=10\nExtDevIDNum=0\nExtDevDrvID0=PCI\\IGNORED\n"
+                      "PossibleDevIDNum=1\nPossibleDevInf0=alt.inf\nUnInstServiceNum=FF\n";
+    for (int n = 0; n < 16; n++)
+        ini += "DevDrvID" + std::to_string(n) + "=ID" + std::to_string(n) + "\nUnInstService" +
+               std::to_string(n) + "=svc" + std::to_string(n) + "\n";
+    ini += "DevDrvSYS1=" + std::string(300, 's') + "\n";
+    sweep::writeIni(ini);
+    UninstallConfig cfg = load();
+    EXPECT_EQ(strlen(cfg.title), 259u);
+    EXPECT_EQ(cfg.deviceCount, 15);
+    EXPECT_STREQ(cfg.devices[14].hardwareIdPrefix, "ID14");
+    EXPECT_EQ(strlen(cfg.devices[1].sysFile), 127u);
+    EXPECT_EQ(cfg.extDeviceCount, 0);
+    EXPECT_STREQ(cfg.extDevices[0].hardwareIdPrefix, "");
+    EXPECT_STREQ(cfg.possibleDevices[0].infFile, "alt.inf");
+    EXPECT_EQ(cfg.serviceCount, 15);
+    EXPECT_STREQ(cfg.services[14], "svc14");
+}
+
+TEST(Devices, CountsEveryMatchAndRefinesOnlyMatchedEntries)
+{
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8C00&SUBSYS_1&REV_01\\1",
+                                 "PCI\\VEN_14F1&DEV_8C00&SUBSYS_1&REV_01"));
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8C00&SUBSYS_2&REV_01\\2",
+                                 "PCI\\VEN_14F1&DEV_8C00&SUBSYS_2&REV_01"));
+    static UninstallConfig cfg = {};
+    cfg.deviceCount = 3;
+    cfg.devices[0] = entry("PCI\\VEN_14F1&DEV_8C00", "Main", "main.sys");
+    cfg.devices[1] = entry("", "Empty prefix");
+    cfg.devices[2] = entry("PCI\\VEN_14F1&DEV_8CFF", "Unrelated", "unrelated.sys");
+    cfg.possibleDeviceCount = 3;
+    cfg.possibleDevices[0] = entry("PCI\\VEN_14F1&DEV_8D00", "No device");
+    cfg.possibleDevices[1] = entry("PCI\\VEN_14F1&DEV_8C00&SUBSYS_2", "Alt 1", "alt1.sys");
+    cfg.possibleDevices[2] = entry("pci\\ven_14f1&dev_8c00&subsys_2&rev", "Alt 2", "alt2.sys");
+    // Device 1 matches entry 0; device 2 matches it too and refines it twice.
+    EXPECT_EQ(CountMatchingDevices(cfg), 2);
+    EXPECT_STREQ(cfg.devices[0].driverDesc, "Alt 2");
+    EXPECT_STREQ(cfg.devices[0].sysFile, "alt2.sys");
+    EXPECT_STREQ(cfg.devices[1].driverDesc, "Empty prefix");
+    EXPECT_STREQ(cfg.devices[2].sysFile, "unrelated.sys");
+}
+
+TEST(Devices, EnumKeysOnlyFromAlternativesWhenThereAreAny)
+{
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8E00&REV_01\\1", "PCI\\VEN_14F1&DEV_8E00&REV_01"));
+    ASSERT_TRUE(sweep::addDevice("ROOT\\QXLONG\\0", "PCI\\VEN_14F1&DEV_8E01&" + std::string(200, 'L')));
+    for (int i = 0; i < 12; i++)
+        ASSERT_TRUE(sweep::addDevice("ROOT\\QXSTREAM\\" + std::to_string(i),
+                                     "STREAM\\CXQX" + std::to_string(i) + "#0001"));
+    static UninstallConfig cfg = {};
+    cfg.deviceCount = 2;
+    cfg.devices[0] = entry("PCI\\VEN_14F1&DEV_8E00");
+    cfg.devices[1] = entry("PCI\\VEN_14F1&DEV_8E01");
+    cfg.extDeviceCount = 1;
+    cfg.extDevices[0] = entry("STREAM\\CXQX");
+    cfg.possibleDeviceCount = 1;
+    cfg.possibleDevices[0] = entry("PCI\\VEN_14F1&DEV_8E01");
+    EnumKeyLists keys = {};
+    EXPECT_EQ(CollectEnumKeys(cfg, &keys), 2);
+    // Device 8E00 matches no alternative: counted, but no key. The long ID is cut.
+    ASSERT_EQ(keys.busKeyCount, 1);
+    EXPECT_EQ(strlen(keys.busKeys[0]),
+              strlen("VEN_14F1&DEV_8E01&") + (ENTRY_TEXT - 1 - strlen("PCI\\VEN_14F1&DEV_8E01&")));
+    EXPECT_FALSE(keys.usbSeen);
+    EXPECT_EQ(keys.streamKeyCount, KEY_LIST_CAPACITY);
+    EXPECT_EQ(std::string(keys.streamKeys[0]).find('#'), std::string::npos);
+}
+
+TEST(ClassKeys, MediaClassChoosesTheClassKey)
+{
+    static UninstallConfig cfg = {};
+    for (const char *no : {"No", "no", "Nobody"}) {
+        strcpy(cfg.mediaClass, no);
+        SelectClassKey(cfg);
+        EXPECT_NE(strstr(ClassKeyPath, "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}"), nullptr) << no;
+    }
+    for (const char *other : {"Yes", "", "N", "maybe"}) {
+        strcpy(cfg.mediaClass, other);
+        SelectClassKey(cfg);
+        EXPECT_NE(strstr(ClassKeyPath, "{4D36E96C-E325-11CE-BFC1-08002BE10318}"), nullptr) << other;
+    }
+}
+
+TEST(ClassKeys, InfPathsByDescriptionPrefixAtMostTen)
+{
+    const char *key = sweep::ImagingClassKey;
+    sweep::addClassSubkey(key, "0300", "Video Capture Extra", "oem40.inf");
+    sweep::addClassSubkey(key, "0301", NULL, "oem41.inf");
+    sweep::addClassSubkey(key, "0302", "Other Device", "oem42.inf");
+    for (int i = 0; i < 12; i++)
+        sweep::addClassSubkey(key, ("04" + std::to_string(10 + i)).c_str(), "video capture",
+                              ("oem5" + std::to_string(i) + ".inf").c_str());
+    static UninstallConfig cfg = {};
+    strcpy(cfg.mediaClass, "No");
+    cfg.deviceCount = 1;
+    cfg.devices[0] = entry("PCI\\X", "video capture");
+    cfg.extDeviceCount = 1;
+    cfg.extDevices[0] = entry("PCI\\Y", ""); // an empty description collects nothing
+    InfPathList list = {};
+    CollectInfPaths(cfg, &list);
+    ASSERT_EQ(list.count, KEY_LIST_CAPACITY);
+    EXPECT_STREQ(list.paths[0], "oem40.inf");
+    for (int i = 1; i < list.count; i++)
+        EXPECT_EQ(std::string(list.paths[i]).substr(0, 4), "oem5") << list.paths[i];
+}
+
+// Progress steps: one per INF path and driver file; extra files step only on 9x.
+TEST(Files, StepCountsOfEachFamily)
+{
+    static UninstallConfig cfg = {};
+    cfg.deviceCount = 2;
+    cfg.devices[0] = entry("A", "", "qxa.sys", "qxa.inf");
+    cfg.devices[1] = entry("B", "", "qxb.sys", "qxb.inf");
+    cfg.extDeviceCount = 1;
+    cfg.extDevices[0] = entry("C", "", "qxc.sys", "qxc.inf");
+    cfg.extCopyFileCount = 3;
+    strcpy(cfg.extCopyFiles[0], "x1.dll");
+    strcpy(cfg.extCopyFiles[1], "x2.dll");
+    strcpy(cfg.extCopyFiles[2], "x3.dll");
+    strcpy(cfg.uninstallerFile, "qxsteps.exe");
+    InfPathList list = {};
+    list.count = 2;
+    strcpy(list.paths[0], "oem60.inf");
+    strcpy(list.paths[1], "..\\win.ini");
+    ProgressView none = {NULL, NULL};
+    Remains remains = {};
+    int before = StepsTaken;
+    DeleteDriverFilesNt(cfg, list, none, &remains);
+    EXPECT_EQ(StepsTaken - before, 2 + 3);
+    before = StepsTaken;
+    DeleteDriverFiles9x(cfg, none, &remains);
+    EXPECT_EQ(StepsTaken - before, 3 + 0 + 3 + 3);
+    EXPECT_EQ(remains.count, 0);
+    EXPECT_TRUE(qxt::fileExists(sweep::windowsDir() + "\\win.ini"));
+}

@@ -1,0 +1,238 @@
+#include "sweep_fixtures.h"
+
+#include <commctrl.h>
+#include <initguid.h>
+#include <devguid.h>
+#include <setupapi.h>
+
+#include <gtest/gtest.h>
+
+namespace sweep
+{
+
+const char MediaClassKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96C-E325-11CE-BFC1-08002BE10318}";
+const char ImagingClassKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+const char MediaClass9xKey[] = "SYSTEM\\CurrentControlSet\\Services\\Class\\MEDIA";
+const char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+std::string windowsDir()
+{
+    char buf[MAX_PATH];
+    GetWindowsDirectoryA(buf, sizeof buf);
+    return buf;
+}
+
+void writeIni(const std::string &text)
+{
+    std::string path = windowsDir() + "\\TVQ7Drv.ini";
+    if (text.empty())
+        DeleteFileA(path.c_str());
+    else
+        ASSERT_TRUE(qxt::writeFile(path, text));
+    // Profile functions may cache the file; this drops the cache.
+    WritePrivateProfileStringA(NULL, NULL, NULL, "TVQ7Drv.ini");
+}
+
+bool addDevice(const std::string &instanceId, const std::string &hardwareId)
+{
+    HDEVINFO set = SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_MEDIA, NULL);
+    if (set == INVALID_HANDLE_VALUE)
+        return false;
+    SP_DEVINFO_DATA dev;
+    memset(&dev, 0, sizeof dev);
+    dev.cbSize = sizeof dev;
+    std::string ids = hardwareId + std::string(2, '\0');
+    bool ok = SetupDiCreateDeviceInfoA(set, instanceId.c_str(), &GUID_DEVCLASS_MEDIA, NULL, NULL, 0, &dev) &&
+              SetupDiSetDeviceRegistryPropertyA(set, &dev, SPDRP_HARDWAREID, (const BYTE *)ids.data(),
+                                                (DWORD)ids.size()) &&
+              SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set, &dev);
+    SetupDiDestroyDeviceInfoList(set);
+    return ok;
+}
+
+std::vector<std::string> presentHardwareIds()
+{
+    std::vector<std::string> out;
+    HDEVINFO set = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_PRESENT | DIGCF_ALLCLASSES);
+    SP_DEVINFO_DATA dev;
+    for (DWORD i = 0;; i++) {
+        memset(&dev, 0, sizeof dev);
+        dev.cbSize = sizeof dev;
+        if (!SetupDiEnumDeviceInfo(set, i, &dev))
+            break;
+        char buf[1024] = "";
+        if (SetupDiGetDeviceRegistryPropertyA(set, &dev, SPDRP_HARDWAREID, NULL, (BYTE *)buf, sizeof buf - 2,
+                                              NULL))
+            out.push_back(buf);
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return out;
+}
+
+void addClassSubkey(const char *classKey, const char *name, const char *desc, const char *infPath)
+{
+    std::string path = std::string(classKey) + "\\" + name;
+    if (desc) {
+        ASSERT_TRUE(qxt::regSetString(HKEY_LOCAL_MACHINE, path.c_str(), "DriverDesc", desc));
+    } else {
+        ASSERT_TRUE(qxt::regSetString(HKEY_LOCAL_MACHINE, path.c_str(), "ProviderName", "Other"));
+    }
+    if (infPath) {
+        ASSERT_TRUE(qxt::regSetString(HKEY_LOCAL_MACHINE, path.c_str(), "InfPath", infPath));
+    }
+}
+
+void addUninstallEntry(const char *keyName, const char *displayName)
+{
+    std::string path = std::string(UninstallKey) + "\\" + keyName;
+    ASSERT_TRUE(qxt::regSetString(HKEY_LOCAL_MACHINE, path.c_str(), "DisplayName", displayName));
+}
+
+std::string addWindowsFile(const std::string &folder, const std::string &name)
+{
+    std::string dir = folder.empty() ? windowsDir() : windowsDir() + "\\" + folder;
+    qxt::makeDirs(dir);
+    std::string path = dir + "\\" + name;
+    EXPECT_TRUE(qxt::writeFile(path, "driver package file " + name)) << path;
+    return path;
+}
+
+World snapshotWorld()
+{
+    World w;
+    w.system = qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet");
+    w.software =
+        qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    w.windows = qxt::snapshotDirectory(windowsDir());
+    // Also the 9x enumerator keys, which live under HKLM\Enum.
+    qxt::Snapshot e = qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, "Enum");
+    w.system.insert(e.begin(), e.end());
+    return w;
+}
+
+// Wine keeps its own bookkeeping there while programs run.
+static bool incidental(const std::string &entry)
+{
+    static const char *const prefixes[] = {"temp\\", "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses",
+                                           "SYSTEM\\CurrentControlSet\\Control\\Session Manager"};
+    for (const char *p : prefixes)
+        if (_strnicmp(entry.c_str(), p, strlen(p)) == 0)
+            return true;
+    return false;
+}
+
+static void collect(const qxt::Snapshot &before, const qxt::Snapshot &after,
+                    std::vector<std::string> *removed)
+{
+    qxt::SnapshotDiff d = qxt::diffSnapshots(before, after);
+    for (const std::string &a : d.added)
+        EXPECT_TRUE(incidental(a)) << "added: " << a;
+    for (const std::string &c : d.changed)
+        EXPECT_TRUE(incidental(c)) << "changed: " << c;
+    for (const std::string &r : d.removed)
+        if (!incidental(r))
+            removed->push_back(r);
+}
+
+std::vector<std::string> removedEntries(const World &before, const World &after)
+{
+    std::vector<std::string> removed;
+    collect(before.system, after.system, &removed);
+    collect(before.software, after.software, &removed);
+    collect(before.windows, after.windows, &removed);
+    return removed;
+}
+
+// The visible dialog or message box of this caption other than `except`.
+static HWND findDialog(const char *caption, HWND except)
+{
+    struct Search {
+        const char *caption;
+        HWND except, found;
+    } s = {caption, except, NULL};
+    EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            Search *s = (Search *)lp;
+            if (w != s->except && IsWindowVisible(w) && qxt::className(w) == "#32770" &&
+                qxt::windowText(w) == s->caption) {
+                s->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        (LPARAM)&s);
+    return s.found;
+}
+
+static HWND waitDialog(const char *caption, HWND except, DWORD ms)
+{
+    HWND found = NULL;
+    qxt::waitUntil([&] { return (found = findDialog(caption, except)) != NULL; }, ms);
+    return found;
+}
+
+static bool start(qxt::Child *child)
+{
+    return qxt::startProcess("\"" + qxt::programPath("drvsweep.exe") + "\"", child);
+}
+
+SweepRun runSweep(const char *title, bool pressOk)
+{
+    SweepRun run;
+    qxt::Child child;
+    if (!start(&child)) {
+        ADD_FAILURE() << "drvsweep.exe did not start";
+        return run;
+    }
+    HWND dlg = waitDialog(title, NULL, 10000);
+    run.dialogShown = dlg != NULL;
+    if (dlg) {
+        run.caption = qxt::windowText(dlg);
+        run.runTip = qxt::controlText(dlg, 1001);
+        run.okText = qxt::controlText(dlg, IDOK);
+        HWND bar = GetDlgItem(dlg, 1000);
+        if (pressOk) {
+            qxt::pressButton(dlg, IDOK);
+            // The bar is read while the run pauses between files.
+            while (IsWindow(dlg) && IsWindowVisible(dlg)) {
+                DWORD_PTR pos = 0;
+                if (IsWindowVisible(bar) &&
+                    SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 100, &pos) &&
+                    (run.positions.empty() || run.positions.back() != (int)pos))
+                    run.positions.push_back((int)pos);
+                Sleep(2);
+            }
+            HWND box = waitDialog(title, dlg, 3000);
+            run.finalBox = box != NULL;
+            if (box) {
+                run.finalText = qxt::messageBoxText(box);
+                qxt::pressButton(box, IDOK);
+            }
+        } else {
+            PostMessageA(dlg, WM_CLOSE, 0, 0);
+        }
+    }
+    run.exitCode = qxt::waitProcess(&child, 30000);
+    return run;
+}
+
+std::string runExpectingWarning(const char *title)
+{
+    qxt::Child child;
+    if (!start(&child)) {
+        ADD_FAILURE() << "drvsweep.exe did not start";
+        return "";
+    }
+    std::string text;
+    HWND box = waitDialog(title, NULL, 10000);
+    if (box) {
+        text = qxt::messageBoxText(box);
+        qxt::pressButton(box, IDOK);
+    }
+    EXPECT_EQ(qxt::waitProcess(&child, 10000), 0);
+    return text;
+}
+
+} // namespace sweep

@@ -1,0 +1,56 @@
+// Fixtures for the uninstaller's tests: the INI file, fake devices, the package's
+// registry traces, and the uninstaller program driven through its dialog.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "qxtest.h"
+
+namespace sweep
+{
+
+std::string windowsDir();
+// Writes C:\windows\TVQ7Drv.ini (or removes it when `text` is empty).
+void writeIni(const std::string &text);
+
+// A present device with one hardware ID, registered through the device installer.
+bool addDevice(const std::string &instanceId, const std::string &hardwareId);
+std::vector<std::string> presentHardwareIds();
+
+extern const char MediaClassKey[];   // sound, video and game controllers (NT)
+extern const char ImagingClassKey[]; // imaging devices (NT)
+extern const char MediaClass9xKey[];
+extern const char UninstallKey[];
+// A class subkey with a driver description and, when given, an INF path.
+void addClassSubkey(const char *classKey, const char *name, const char *desc, const char *infPath = NULL);
+// The package's Uninstall entry.
+void addUninstallEntry(const char *keyName, const char *displayName);
+// A file with some content in a folder of the Windows directory ("" for itself).
+std::string addWindowsFile(const std::string &folder, const std::string &name);
+
+// Before-and-after state of everything the uninstaller may touch.
+struct World {
+    qxt::Snapshot system, software, windows;
+};
+World snapshotWorld();
+// Entries removed between two states; fails the test on anything added or changed
+// outside `allowedChanges` (prefixes).
+std::vector<std::string> removedEntries(const World &before, const World &after);
+
+// One run of drvsweep.exe through its dialog.
+struct SweepRun {
+    bool dialogShown = false;
+    std::string caption, runTip, okText;
+    std::vector<int> positions; // progress positions seen during the run
+    bool finalBox = false;
+    std::string finalText;
+    int exitCode = -1;
+};
+// Starts the program; with `pressOk`, presses OK and answers the final message.
+SweepRun runSweep(const char *title, bool pressOk = true);
+// A message box titled `title` shown by the program before any dialog.
+std::string runExpectingWarning(const char *title);
+
+} // namespace sweep
