@@ -29,8 +29,13 @@ void PauseResponsive(DWORD ms)
         LONGLONG now = nowTicks(&perMs);
         if (now >= end)
             break;
-        DWORD left = (DWORD)((end - now + perMs - 1) / perMs);
-        MsgWaitForMultipleObjects(0, NULL, FALSE, left, QS_SENDMESSAGE | QS_PAINT);
+        // Whole milliseconds are waited for; the last fraction is yielded away, so
+        // the pause does not overshoot by a timer tick.
+        DWORD left = (DWORD)((end - now) / perMs);
+        if (left > 0)
+            MsgWaitForMultipleObjects(0, NULL, FALSE, left, QS_SENDMESSAGE | QS_PAINT);
+        else
+            SwitchToThread();
     }
 }
 
