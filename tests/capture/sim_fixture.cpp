@@ -142,4 +142,65 @@ unsigned __stdcall BoxWatcher::run(void *self)
     return 0;
 }
 
+StrayBoxGuard::StrayBoxGuard(DWORD ms) : ms_(ms)
+{
+    stop_ = CreateEventA(NULL, TRUE, FALSE, NULL);
+    thread_ = (HANDLE)_beginthreadex(NULL, 0, run, this, 0, NULL);
+}
+
+StrayBoxGuard::~StrayBoxGuard()
+{
+    closed();
+    CloseHandle(stop_);
+}
+
+std::vector<std::string> StrayBoxGuard::closed()
+{
+    if (thread_) {
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, 10000);
+        CloseHandle(thread_);
+        thread_ = NULL;
+    }
+    return closed_;
+}
+
+namespace
+{
+struct OpenBoxes {
+    std::vector<HWND> boxes;
+    static BOOL CALLBACK add(HWND w, LPARAM self)
+    {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(w) && qxt::className(w) == "#32770")
+            reinterpret_cast<OpenBoxes *>(self)->boxes.push_back(w);
+        return TRUE;
+    }
+};
+} // namespace
+
+unsigned __stdcall StrayBoxGuard::run(void *self)
+{
+    auto *me = static_cast<StrayBoxGuard *>(self);
+    std::vector<std::pair<HWND, DWORD>> seen; // box, first seen
+    while (WaitForSingleObject(me->stop_, 100) == WAIT_TIMEOUT) {
+        OpenBoxes open;
+        EnumWindows(OpenBoxes::add, reinterpret_cast<LPARAM>(&open));
+        for (HWND box : open.boxes) {
+            auto it = seen.begin();
+            while (it != seen.end() && it->first != box)
+                ++it;
+            if (it == seen.end()) {
+                seen.push_back(std::make_pair(box, GetTickCount()));
+            } else if (GetTickCount() - it->second > me->ms_) {
+                me->closed_.push_back(qxt::windowText(box) + ": " + qxt::messageBoxText(box));
+                qxt::pressButton(box, IDOK);
+                it->second = GetTickCount(); // again later if it stays
+            }
+        }
+    }
+    return 0;
+}
+
 } // namespace simcard

@@ -45,4 +45,18 @@ struct BoxWatcher {
     HANDLE thread_ = NULL;
 };
 
+// Closes any message box left open for `ms` (a box no test waits for would
+// block the test for good) and keeps the captions of those it closed.
+struct StrayBoxGuard {
+    explicit StrayBoxGuard(DWORD ms = 3000);
+    ~StrayBoxGuard();
+    std::vector<std::string> closed(); // stops the guard
+
+  private:
+    static unsigned __stdcall run(void *self);
+    DWORD ms_;
+    HANDLE stop_ = NULL, thread_ = NULL;
+    std::vector<std::string> closed_;
+};
+
 } // namespace simcard
