@@ -68,7 +68,7 @@ IBaseFilter *findCaptureFilter(const char *friendlyName)
     while (monikers->Next(1, &moniker, NULL) == S_OK) {
         char name[FRIENDLY_NAME_SIZE];
         readFriendlyName(moniker, name);
-        if (strcmp(name, friendlyName) == 0) {
+        if (name[0] && strcmp(name, friendlyName) == 0) {
             if (FAILED(moniker->BindToObject(NULL, NULL, IID_IBaseFilter, (void **)&filter)))
                 filter = NULL;
             moniker->Release();
