@@ -30,14 +30,15 @@ static void fillList(HWND dialog)
 static void acceptChoice(HWND dialog)
 {
     SettingListIndex = (int)SendDlgItemMessageA(dialog, IDC_APP_LIST, CB_GETCURSEL, 0, 0);
-    if (SettingListIndex >= 0) {
-        // The labels are short, but the copy is bounded all the same.
-        LRESULT length =
-            SendDlgItemMessageA(dialog, IDC_APP_LIST, CB_GETLBTEXTLEN, (WPARAM)SettingListIndex, 0);
-        if (length >= 0 && length < (LRESULT)sizeof SettingText)
-            SendDlgItemMessageA(dialog, IDC_APP_LIST, CB_GETLBTEXT, (WPARAM)SettingListIndex,
-                                (LPARAM)SettingText);
-    }
+    // Nothing selected (an empty list): the text of an earlier choice must not
+    // count as a new one.
+    if (SettingListIndex < 0)
+        return;
+    // The labels are short, but the copy is bounded all the same.
+    LRESULT length = SendDlgItemMessageA(dialog, IDC_APP_LIST, CB_GETLBTEXTLEN, (WPARAM)SettingListIndex, 0);
+    if (length < 0 || length >= (LRESULT)sizeof SettingText)
+        return;
+    SendDlgItemMessageA(dialog, IDC_APP_LIST, CB_GETLBTEXT, (WPARAM)SettingListIndex, (LPARAM)SettingText);
     int chosen = settingValueOfLabel(SettingText);
     if (chosen != 0 && chosen != defaultTvApp()) {
         setDefaultTvApp(chosen);

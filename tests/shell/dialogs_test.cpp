@@ -1,0 +1,195 @@
+// The About, Setting and Shut Down dialogs, opened the way the program opens
+// them and answered from a second thread.
+#include <gtest/gtest.h>
+
+#include "shell/shell.h"
+
+#include "apps/apps.h"
+#include "keys/keys.h"
+#include "modal.h"
+#include "qxtest.h"
+#include "resources/resource.h"
+
+#include <string>
+#include <vector>
+
+typedef std::vector<std::string> Texts;
+
+TEST(AboutDialog, ShowsTheProgramAndEndsWithOk)
+{
+    std::string line;
+    ASSERT_TRUE(runModal(
+        "QX770 Remote Control - About", [] { openAboutDialog(NULL); },
+        [&](HWND dlg) {
+            if (dlg == NULL)
+                return;
+            for (HWND c = GetWindow(dlg, GW_CHILD); c != NULL; c = GetWindow(c, GW_HWNDNEXT))
+                line += qxt::windowText(c) + "|";
+            qxt::pressButton(dlg, IDOK);
+        }));
+    EXPECT_NE(line.find("Lumo-TV Remote Control Utility |"), std::string::npos) << line;
+}
+
+// ---- Setting -------------------------------------------------------------------
+
+static const char *Key = TK_SETTINGS_KEY;
+
+struct SettingRun {
+    Texts entries;
+    int preselected = -2;
+};
+
+// Opens the Setting dialog, records its list, optionally picks `pick`, and ends it
+// with `button` (IDOK or IDCANCEL).
+static SettingRun runSetting(int pick, int button)
+{
+    SettingRun run;
+    runModal(
+        "QX770 Remote Control - Setting", [] { openSettingDialog(NULL); },
+        [&](HWND dlg) {
+            if (dlg == NULL)
+                return;
+            run.entries = qxt::comboEntries(dlg, IDC_APP_LIST);
+            run.preselected = qxt::comboSelection(dlg, IDC_APP_LIST);
+            if (pick >= 0)
+                qxt::pickComboEntry(dlg, IDC_APP_LIST, pick);
+            // The dialog has no Cancel button: Escape and the close box send IDCANCEL.
+            PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        });
+    return run;
+}
+
+static void install(int homeTheater, int powerVcr, int honestech, int tivra)
+{
+    homeTheaterTarget.installed = homeTheater;
+    powerVcrTarget.installed = powerVcr;
+    honestechTarget.installed = honestech;
+    tivraTarget.installed = tivra;
+}
+
+// One run of the program: the steps share the remembered list index, as the
+// openings of the dialog within one run do.
+TEST(SettingDialog, ListPreselectionAndSaveRules)
+{
+    qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key);
+    setDefaultTvApp(1);
+    LoadSettings();
+
+    // PowerVCR II chosen but not installed, first opening: entry 0.
+    install(1, 0, 0, 1);
+    setDefaultTvApp(2);
+    SettingRun run = runSetting(-1, IDCANCEL);
+    EXPECT_EQ(run.entries, (Texts{"Home Theater", "TivraTVR"}));
+    EXPECT_EQ(run.preselected, 0);
+    EXPECT_EQ(defaultTvApp(), 2);
+
+    // TivraTVR (3) is the second entry.
+    setDefaultTvApp(3);
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP", 3);
+    qxt::Snapshot before = qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, Key);
+    run = runSetting(-1, IDOK);
+    EXPECT_EQ(run.preselected, 1);
+    EXPECT_EQ(settingListIndex(), 1);
+    // The choice that already holds writes nothing.
+    qxt::SnapshotDiff d = qxt::diffSnapshots(before, qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, Key));
+    EXPECT_TRUE(d.empty()) << qxt::describe(d);
+
+    // Cancel after picking another entry changes nothing.
+    runSetting(0, IDCANCEL);
+    EXPECT_EQ(defaultTvApp(), 3);
+    EXPECT_EQ(settingListIndex(), 1);
+    DWORD stored = 0;
+    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP", &stored));
+    EXPECT_EQ(stored, 3u);
+
+    // OK with Home Theater: in memory and in the registry.
+    runSetting(0, IDOK);
+    EXPECT_EQ(defaultTvApp(), 1);
+    EXPECT_EQ(settingListIndex(), 0);
+    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP", &stored));
+    EXPECT_EQ(stored, 1u);
+
+    // An unknown default keeps the remembered entry.
+    setDefaultTvApp(7);
+    run = runSetting(-1, IDCANCEL);
+    EXPECT_EQ(run.preselected, 0);
+
+    // The stored value deleted while the program runs: the choice holds in memory,
+    // the registry stays without the value, and nothing is reported.
+    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP");
+    runSetting(1, IDOK);
+    EXPECT_EQ(defaultTvApp(), 3);
+    EXPECT_FALSE(qxt::regValueExists(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP"));
+    EXPECT_EQ(qxt::waitForDialog("QX770 Remote Control", 300), (HWND)NULL);
+}
+
+// Runs after a choice was accepted above: the text of that choice must not act again.
+TEST(SettingDialog, NothingInstalledOffersNothingAndChangesNothing)
+{
+    install(0, 0, 0, 0);
+    setDefaultTvApp(2);
+    SettingRun run = runSetting(-1, IDOK);
+    EXPECT_TRUE(run.entries.empty());
+    EXPECT_EQ(run.preselected, -1);
+    EXPECT_EQ(defaultTvApp(), 2);
+}
+
+// ---- Shut Down -------------------------------------------------------------------
+
+static std::vector<UINT> ExitCalls;
+static bool DialogGoneAtExitCall;
+
+static BOOL WINAPI recordExit(UINT flags, DWORD)
+{
+    ExitCalls.push_back(flags);
+    // The shut-down starts only once the dialog has been ended.
+    DialogGoneAtExitCall = ShutdownPrompt == NULL;
+    return TRUE;
+}
+
+TEST(ShutdownDialog, PowerAndOkConfirmEverythingElseCancels)
+{
+    exitWindowsCall = recordExit;
+    struct Case {
+        const char *what;
+        UINT msg;
+        WPARAM wParam;
+        bool shutsDown;
+    } cases[] = {
+        {"remote power key (Enter)", WM_KEYDOWN, VK_RETURN, true},
+        {"any other remote key (Escape)", WM_KEYDOWN, VK_ESCAPE, false},
+        {"OK button", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), true},
+        {"Cancel button", WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), false},
+    };
+    for (const Case &c : cases) {
+        ExitCalls.clear();
+        DialogGoneAtExitCall = false;
+        HWND seen = NULL, prompt = NULL;
+        bool ignoredSpace = false;
+        ASSERT_TRUE(runModal(
+            "QX770 Remote Control - Shut Down", [] { openShutdownDialog(NULL); },
+            [&](HWND dlg) {
+                seen = dlg;
+                prompt = ShutdownPrompt;
+                if (dlg == NULL)
+                    return;
+                // A key that means nothing to the dialog leaves it open.
+                SendMessageA(dlg, WM_KEYDOWN, VK_SPACE, 0);
+                ignoredSpace = IsWindowVisible(dlg) != FALSE;
+                // The dispatcher sends; the buttons post.
+                if (c.msg == WM_KEYDOWN)
+                    SendMessageA(dlg, c.msg, c.wParam, 0);
+                else
+                    PostMessageA(dlg, c.msg, c.wParam, 0);
+            }))
+            << c.what;
+        ASSERT_NE(seen, (HWND)NULL) << c.what;
+        EXPECT_EQ(prompt, seen) << c.what;
+        EXPECT_TRUE(ignoredSpace) << c.what;
+        EXPECT_EQ(ShutdownPrompt, (HWND)NULL) << c.what;
+        EXPECT_EQ(ExitCalls.size(), c.shutsDown ? 1u : 0u) << c.what;
+        if (c.shutsDown) {
+            EXPECT_TRUE(DialogGoneAtExitCall) << c.what;
+        }
+    }
+}

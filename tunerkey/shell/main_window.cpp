@@ -1,0 +1,128 @@
+// The hidden main window: its class, creation and window procedure with the
+// command table.
+#include "shell/shell.h"
+
+#include "capture/capture.h"
+#include "keys/keys.h"
+#include "resources/resource.h"
+
+bool CaptureFilterFound = true;
+
+static HINSTANCE Instance = NULL;
+static HWND MainWindow = NULL;
+static char WindowTitle[100];
+static char ClassName[100];
+
+HWND mainWindow()
+{
+    return MainWindow;
+}
+
+HINSTANCE appInstance()
+{
+    // Tests that host the shell's dialogs without a main window use their own module.
+    return Instance != NULL ? Instance : GetModuleHandleA(NULL);
+}
+
+static void onAbout(HWND window, int)
+{
+    openAboutDialog(window);
+}
+
+static void onSetting(HWND window, int)
+{
+    openSettingDialog(window);
+}
+
+static void onQuit(HWND window, int)
+{
+    endProgram(window);
+}
+
+static void onExit(HWND window, int)
+{
+    // The tray menu's Exit is the one ending that also lets go of the card.
+    endProgram(window);
+    releaseCaptureFilter();
+}
+
+static void onSwitchApplication(HWND, int command)
+{
+    switchApplication(command);
+}
+
+struct Command {
+    int first, last;
+    void (*run)(HWND window, int command);
+};
+
+static const Command Commands[] = {
+    {IDM_ABOUT, IDM_ABOUT, onAbout},   {IDM_QUIT, IDM_QUIT, onQuit}, {IDM_SETTING, IDM_SETTING, onSetting},
+    {1101, 1106, onSwitchApplication}, {IDM_EXIT, IDM_EXIT, onExit},
+};
+
+static bool runCommand(HWND window, int id)
+{
+    for (const Command &c : Commands) {
+        if (id >= c.first && id <= c.last) {
+            c.run(window, id);
+            return true;
+        }
+    }
+    return false;
+}
+
+static void onCreate(HWND window)
+{
+    if (!openCaptureFilter())
+        CaptureFilterFound = false;
+    initPointerLimits();
+    addTrayIcon(window, TRAY_ICON_ID, LoadIconA(Instance, MAKEINTRESOURCEA(IDI_PROGRAM)), TK_WINDOW_TITLE);
+}
+
+LRESULT CALLBACK mainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE:
+        onCreate(window);
+        return 0;
+    case WM_DESTROY:
+        endProgram(window);
+        return 0;
+    case WM_DISPLAYCHANGE:
+        onDisplayChange(lParam);
+        return 0;
+    case WM_COMMAND:
+        if (runCommand(window, LOWORD(wParam)))
+            return 0;
+        break;
+    case TRAY_CALLBACK_MESSAGE:
+        onTrayCallback(window, lParam);
+        return 0;
+    }
+    return DefWindowProcA(window, msg, wParam, lParam);
+}
+
+HWND createMainWindow(HINSTANCE instance)
+{
+    LoadStringA(instance, IDS_WINDOW_TITLE, WindowTitle, sizeof WindowTitle);
+    LoadStringA(instance, IDS_CLASS_NAME, ClassName, sizeof ClassName);
+
+    WNDCLASSEXA wc;
+    ZeroMemory(&wc, sizeof wc);
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = mainWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PROGRAM));
+    wc.hIconSm = wc.hIcon;
+    wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszClassName = ClassName;
+    RegisterClassExA(&wc);
+
+    Instance = instance;
+    MainWindow = CreateWindowExA(0, ClassName, WindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                                 CW_USEDEFAULT, 0, NULL, NULL, instance, NULL);
+    return MainWindow;
+}
