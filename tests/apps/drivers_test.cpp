@@ -291,16 +291,28 @@ TEST(Chords, KeystrokeDriversRaiseTheWindowHomeTheaterDoesNot)
         SCOPED_TRACE(c.args + std::string(" ") + (char)c.letter);
         standin::Running r;
         ASSERT_TRUE(standin::start(c.args, dir + "\\s.log", &r));
-        SetForegroundWindow(focus.hwnd());
-        ASSERT_EQ(GetForegroundWindow(), focus.hwnd());
-        focus.clear();
-        size_t from = standin::lines(r.log).size();
-        c.act();
-        // Typed into the application, not into the window that had the focus:
-        // so it was raised before the keys went out.
-        expectLines(collect(r, from, 4), ctrl(c.letter));
-        EXPECT_EQ(GetForegroundWindow(), r.window);
-        EXPECT_TRUE(focus.received(WM_KEYDOWN).empty());
+        // Wine decides which window gets a typed key when the key is sent, and a
+        // window of another process becomes the focus only once its own thread has
+        // caught up with the switch: a chord typed at once after the switch can
+        // lose keys there (measured: up to one chord in seven). Windows decides
+        // when the key is read. So a chord may be tried again; where the keys go
+        // is checked on every try.
+        Lines got;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            SetForegroundWindow(focus.hwnd());
+            ASSERT_EQ(GetForegroundWindow(), focus.hwnd());
+            standin::sync(r.window, r.log);
+            focus.clear();
+            size_t from = standin::lines(r.log).size();
+            c.act();
+            got = collect(r, from, 4);
+            // Never typed into the window that had the focus: raised first.
+            EXPECT_TRUE(focus.received(WM_KEYDOWN).empty());
+            EXPECT_EQ(GetForegroundWindow(), r.window);
+            if (got.size() == 4)
+                break;
+        }
+        expectLines(got, ctrl(c.letter));
         standin::stop(&r);
     }
 
