@@ -22,7 +22,8 @@
 //       MODS: the held modifiers as letters A(lt) C(trl) S(hift), or "-"
 //   CMD WIN WPARAM LPARAM          message 3024 (decimal)
 //   CLOSE WIN                      WM_CLOSE received
-//   ACTIVE WIN | FOCUS WIN         activated / took the keyboard focus
+//   ACTIVE WIN | INACTIVE WIN      WM_ACTIVATE; APP-ACTIVE / APP-INACTIVE main: WM_ACTIVATEAPP
+//   FOCUS WIN                      took the keyboard focus
 //   MINIMIZED WIN | RESTORED WIN
 //   QUIT reason                    the window goes (close-signal, wm-close, lifetime)
 //   MARK N                         WM_APP + 1 with wParam N: a test's marker, posted
