@@ -16,6 +16,10 @@
 //   --lifetime MS   end after MS milliseconds (default 120000)
 // The ini keys are role, log, title, class, video, stay, lifetime.
 //
+// Each role ends on its application's own close signal, as the drivers send it:
+// Ctrl+X (powervcr, honestech), command 1 (tivra), Alt+Ctrl+Shift+F8
+// (hometheater), key-down X with lParam 0x002D0001 (windvd, winrip).
+//
 // Log lines (fields separated by one blank; WIN is main, child or video):
 //   START role pid exe
 //   KEYDOWN|KEYUP|SYSKEYDOWN|SYSKEYUP|CHAR|SYSCHAR WIN 0xWPARAM 0xLPARAM MODS
