@@ -1,0 +1,223 @@
+// Figures of the key poll, printed, not asserted:
+// - latency from a key press on the simulated card to a stand-in window's receipt
+//   of the key, through the real program;
+// - the program's CPU time over 60 s of polling, idle and with a key held down,
+//   against a bare program issuing the same capture requests every 65 ms.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <ctype.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "card_client.h"
+#include "qxtest.h"
+
+namespace
+{
+
+LARGE_INTEGER frequency;
+LONGLONG lastKeyAt = 0;
+WPARAM lastKey = 0;
+
+LONGLONG now()
+{
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
+
+double msBetween(LONGLONG a, LONGLONG b)
+{
+    return (double)(b - a) * 1000.0 / (double)frequency.QuadPart;
+}
+
+// A PowerVCR II window that notes when each key arrives.
+LRESULT CALLBACK receiverProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_KEYDOWN) {
+        lastKeyAt = now();
+        lastKey = wp;
+        return 0;
+    }
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+// Under Wine, GetProcessTimes gives every process the same figure; the host's
+// process table (drive Z: is the host's root) has the real ones.
+std::string readHostFile(const std::string &path)
+{
+    std::string out;
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, 0, NULL);
+    if (f == INVALID_HANDLE_VALUE)
+        return out;
+    char buf[4096];
+    DWORD n;
+    while (ReadFile(f, buf, sizeof buf, &n, NULL) && n > 0)
+        out.append(buf, n);
+    CloseHandle(f);
+    return out;
+}
+
+std::string lower(std::string s)
+{
+    for (char &c : s)
+        c = (char)tolower((unsigned char)c);
+    return s;
+}
+
+// The host process running `exe` in this Wine prefix, or "".
+std::string hostProcessOf(const char *exe)
+{
+    char prefix[MAX_PATH] = "";
+    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    std::string wanted = std::string("WINEPREFIX=") + prefix + '\0';
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA("Z:\\proc\\*", &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return "";
+    std::string found;
+    do {
+        if (!isdigit((unsigned char)fd.cFileName[0]))
+            continue;
+        std::string dir = std::string("Z:\\proc\\") + fd.cFileName;
+        if (lower(readHostFile(dir + "\\cmdline")).find(exe) == std::string::npos)
+            continue;
+        if (prefix[0] && readHostFile(dir + "\\environ").find(wanted) == std::string::npos)
+            continue;
+        found = dir;
+    } while (found.empty() && FindNextFileA(h, &fd));
+    FindClose(h);
+    return found;
+}
+
+// User and system time of a host process, from its stat line (clock ticks of 10 ms).
+double cpuMs(const std::string &hostProcess)
+{
+    std::string stat = readHostFile(hostProcess + "\\stat");
+    size_t p = stat.rfind(')');
+    if (p == std::string::npos)
+        return -1;
+    std::vector<std::string> fields;
+    size_t i = p + 2;
+    while (i < stat.size()) {
+        size_t j = stat.find(' ', i);
+        fields.push_back(stat.substr(i, j == std::string::npos ? std::string::npos : j - i));
+        if (j == std::string::npos)
+            break;
+        i = j + 1;
+    }
+    if (fields.size() < 13)
+        return -1;
+    return (atof(fields[11].c_str()) + atof(fields[12].c_str())) * 10.0;
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    size_t i = (size_t)(p * (double)(v.size() - 1) + 0.5);
+    return v[i];
+}
+
+struct CpuPhase {
+    double program, bare, self;
+};
+
+CpuPhase measureCpu(const std::string &program, const std::string &bare, const std::string &self, DWORD ms)
+{
+    double p0 = cpuMs(program), b0 = cpuMs(bare), s0 = cpuMs(self);
+    qxt::pumpMessages(ms);
+    return {cpuMs(program) - p0, cpuMs(bare) - b0, cpuMs(self) - s0};
+}
+
+// Seconds of each CPU phase: 60, or QX_BENCH_SECONDS for a quick look.
+DWORD phaseMs()
+{
+    char text[16];
+    DWORD n = GetEnvironmentVariableA("QX_BENCH_SECONDS", text, sizeof text);
+    int seconds = n > 0 && n < sizeof text ? atoi(text) : 0;
+    return (DWORD)(seconds > 0 ? seconds : 60) * 1000;
+}
+
+} // namespace
+
+TEST(KeyBench, LatencyAndCpuTime)
+{
+    QueryPerformanceFrequency(&frequency);
+    HANDLE card = simcard_open();
+    ASSERT_NE(card, INVALID_HANDLE_VALUE);
+    simcard_command(card, SIM_CMD_RESET, 0, 0, 0, 0);
+
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = receiverProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "PowerVCR II Taurus";
+    RegisterClassA(&wc);
+    HWND receiver = CreateWindowExA(0, wc.lpszClassName, "PowerVCR II", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                    NULL, NULL, wc.hInstance, NULL);
+    ASSERT_NE(receiver, (HWND)NULL);
+
+    qxt::Child program, bare;
+    ASSERT_TRUE(qxt::startProcess("\"" + qxt::programPath("tunerkey.exe") + "\"", &program));
+    ASSERT_TRUE(qxt::waitUntil([] { return FindWindowA("QX770 Remote Control", NULL) != NULL; }, 10000));
+    qxt::pumpMessages(1000);
+
+    // Latency: digits in turn, so that no press is a repeat of the one before,
+    // at uneven gaps, so that presses fall anywhere in the 65 ms poll period.
+    const int WARMUP = 10, PRESSES = phaseMs() < 60000 ? 40 : 220;
+    std::vector<double> latency;
+    int missed = 0;
+    srand(7);
+    for (int i = 0; i < WARMUP + PRESSES; ++i) {
+        int code = 1 + i % 9;
+        lastKey = 0;
+        LONGLONG t0 = now();
+        simcard_command(card, SIM_CMD_KEY_DOWN, (unsigned)code, 1, 0, 0);
+        bool got = qxt::waitUntil([&] { return lastKey == (WPARAM)(0x30 + code); }, 1000);
+        if (i >= WARMUP) {
+            if (got)
+                latency.push_back(msBetween(t0, lastKeyAt));
+            else
+                ++missed;
+        }
+        qxt::pumpMessages(80 + rand() % 120);
+    }
+    ASSERT_FALSE(latency.empty());
+    printf("key latency, card press to window receipt: n=%zu p50=%.1f ms p99=%.1f ms max=%.1f ms "
+           "missed=%d (goal: p99 <= 70 ms)\n",
+           latency.size(), percentile(latency, 0.5), percentile(latency, 0.99), percentile(latency, 1.0),
+           missed);
+
+    // CPU time, both programs polling the same card side by side.
+    ASSERT_TRUE(qxt::startProcess("\"" + qxt::programPath("keys_bare_poll.exe") + "\"", &bare));
+    qxt::pumpMessages(1000);
+    std::string programHost = hostProcessOf("tunerkey.exe"), bareHost = hostProcessOf("keys_bare_poll.exe"),
+                selfHost = hostProcessOf("bench_keys.exe");
+    printf("host processes: tunerkey %s, bare poll %s, bench %s\n", programHost.c_str(), bareHost.c_str(),
+           selfHost.c_str());
+    ASSERT_FALSE(programHost.empty() || bareHost.empty());
+    CpuPhase idle = measureCpu(programHost, bareHost, selfHost, phaseMs());
+    simcard_command(card, SIM_CMD_KEY_DOWN, 5, 0, 0, 0); // held until released
+    CpuPhase held = measureCpu(programHost, bareHost, selfHost, phaseMs());
+    simcard_command(card, SIM_CMD_KEY_UP, 0, 0, 0, 0);
+    unsigned seconds = (unsigned)(phaseMs() / 1000);
+    printf("cpu over %u s idle: tunerkey %.0f ms, bare poll %.0f ms, ratio %.2f (goal <= 1.2); bench itself "
+           "%.0f ms\n",
+           seconds, idle.program, idle.bare, idle.bare > 0 ? idle.program / idle.bare : 0.0, idle.self);
+    printf("cpu over %u s, key held: tunerkey %.0f ms, bare poll %.0f ms, ratio %.2f (goal <= 1.2); bench "
+           "itself "
+           "%.0f ms\n",
+           seconds, held.program, held.bare, held.bare > 0 ? held.program / held.bare : 0.0, held.self);
+
+    TerminateProcess(bare.process, 0);
+    HWND main = FindWindowA("QX770 Remote Control", NULL);
+    PostMessageA(main, WM_COMMAND, 1201, 0);
+    if (qxt::waitProcess(&program, 5000) < 0)
+        TerminateProcess(program.process, 0);
+    DestroyWindow(receiver);
+    CloseHandle(card);
+}
