@@ -133,10 +133,12 @@ TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
     EXPECT_EQ(run.caption, Title);
     EXPECT_EQ(run.runTip, "Press 'OK' to start ...");
     EXPECT_EQ(run.okText, "OK");
+    EXPECT_FALSE(run.barShownBeforeOk);
     EXPECT_EQ(remote.received(WM_CLOSE).size(), 1u);
     // Steps of 6 from 0, then 90 and 100 set outright.
     ASSERT_GE(run.positions.size(), 3u);
     EXPECT_TRUE(std::is_sorted(run.positions.begin(), run.positions.end()));
+    EXPECT_EQ(run.positions.back(), 100);
     for (int p : run.positions)
         EXPECT_TRUE(p % 6 == 0 || p == 90 || p == 100) << p;
     EXPECT_TRUE(run.finalBox);
@@ -197,6 +199,21 @@ TEST_F(NtRun, MissingDeviceClosesTheDialogAndChangesNothing)
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(removedRoots(before, sweep::snapshotWorld()).empty());
     EXPECT_TRUE(hasHardwareId("PCI\\VEN_14F1&DEV_8900&REV_05"));
+}
+
+TEST_F(NtRun, ClosingTheDialogWithoutOkChangesNothing)
+{
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8C80\\3&1&0&40", "PCI\\VEN_14F1&DEV_8C80&REV_05"));
+    sweep::addWindowsFile("system32\\drivers", "qxclose.sys");
+    sweep::addUninstallEntry("QX770Close", "QX770 Close Drivers");
+    sweep::writeIni(
+        "[1]\nUnInstDrvAppTitle=QX770 Close\nDevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8C80\n"
+        "DevDrvSYS0=qxclose.sys\nDrvUninstRegKeyPath=QX770Close\nDrvUninstRegKeyName=QX770 Close Drivers\n");
+    sweep::World before = sweep::snapshotWorld();
+    SweepRun run = sweep::runSweep("QX770 Close", false);
+    EXPECT_TRUE(run.dialogShown);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(removedRoots(before, sweep::snapshotWorld()).empty());
 }
 
 // Names that are empty, reach outside their folder or are far too long, counts

@@ -207,6 +207,7 @@ SweepRun runSweep(const char *title, bool pressOk)
         run.runTip = qxt::controlText(dlg, 1001);
         run.okText = qxt::controlText(dlg, IDOK);
         HWND bar = GetDlgItem(dlg, 1000);
+        run.barShownBeforeOk = IsWindowVisible(bar) != FALSE;
         if (pressOk) {
             qxt::pressButton(dlg, IDOK);
             // The bar is read while the run pauses between files.
@@ -216,8 +217,14 @@ SweepRun runSweep(const char *title, bool pressOk)
                     SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 100, &pos) &&
                     (run.positions.empty() || run.positions.back() != (int)pos))
                     run.positions.push_back((int)pos);
-                Sleep(2);
+                qxt::pumpMessages(2); // a window of this thread may be sent WM_CLOSE
             }
+            // The dialog lives on, hidden, while the final message shows: its bar
+            // tells where the run left it.
+            DWORD_PTR last = 0;
+            if (IsWindow(bar) && SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &last) &&
+                (run.positions.empty() || run.positions.back() != (int)last))
+                run.positions.push_back((int)last);
             HWND box = waitDialog(title, dlg, 3000);
             run.finalBox = box != NULL;
             if (box) {

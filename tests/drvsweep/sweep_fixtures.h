@@ -43,6 +43,7 @@ std::vector<std::string> removedEntries(const World &before, const World &after)
 struct SweepRun {
     bool dialogShown = false;
     std::string caption, runTip, okText;
+    bool barShownBeforeOk = false;
     std::vector<int> positions; // progress positions seen during the run
     bool finalBox = false;
     std::string finalText;
