@@ -177,3 +177,41 @@ TEST_F(Poll, ShutDownDialogIsAnsweredWithTheRemote)
         qxt::pumpMessages(300);
     }
 }
+
+TEST_F(Poll, NotInstalledDefaultIsReportedOncePerPressHeldOrNot)
+{
+    setDefaultTvApp(2);
+    int saved = powerVcrTarget.installed;
+    powerVcrTarget.installed = 0;
+    for (unsigned int reads : {8u, 1u}) {
+        int boxes = -1;
+        std::thread answer([&] {
+            HWND box = qxt::waitForDialog("QX770 Remote Control", 3000);
+            if (!box)
+                return;
+            Sleep(1000); // the key is read on for the rest of its reads meanwhile
+            boxes = 0;
+            for (HWND w = NULL; (w = FindWindowExA(NULL, w, "#32770", "QX770 Remote Control")) != NULL;)
+                boxes += IsWindowVisible(w) ? 1 : 0;
+            // Answer every box, however many there are, so that a failure ends the test.
+            DWORD quietSince = GetTickCount();
+            while (GetTickCount() - quietSince < 500) {
+                HWND w = FindWindowA("#32770", "QX770 Remote Control");
+                if (w) {
+                    qxt::pressButton(w, IDOK);
+                    qxt::waitForGone(w, 500);
+                    quietSince = GetTickCount();
+                }
+                Sleep(20);
+            }
+        });
+        press(KEY_POWER, reads);
+        qxt::pumpMessages(2000);
+        answer.join();
+        EXPECT_EQ(boxes, 1) << reads << " reads";
+        EXPECT_EQ(FindWindowA("#32770", "QX770 Remote Control"), (HWND)NULL);
+        qxt::pumpMessages(300);
+    }
+    powerVcrTarget.installed = saved;
+    setDefaultTvApp(0);
+}

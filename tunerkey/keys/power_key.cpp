@@ -29,6 +29,11 @@ const DefaultApp kDefaultApps[] = {
 };
 const int DEFAULT_APP_COUNT = sizeof kDefaultApps / sizeof kDefaultApps[0];
 
+// True while the not-installed message is up. The poll goes on inside the box's
+// message loop, and a power key held down is read again every 65 ms: without this
+// one press would pile up a box per read.
+bool notInstalledShowing = false;
+
 } // namespace
 
 bool NoTvAppRunning()
@@ -43,14 +48,17 @@ bool NoTvAppRunning()
 void launchDefaultApplication()
 {
     int choice = defaultTvApp();
-    if (choice < 1 || choice > DEFAULT_APP_COUNT)
+    if (choice < 1 || choice > DEFAULT_APP_COUNT || notInstalledShowing)
         return;
     const DefaultApp &d = kDefaultApps[choice - 1];
     // The other applications are closed and the toggle runs all the same: it
     // still starts the watch, as it does after any launch attempt.
-    if (d.record->installed == 0)
+    if (d.record->installed == 0) {
+        notInstalledShowing = true;
         MessageBoxA(NULL, "Please re-initialize the TV application settings.", "QX770 Remote Control",
                     MB_SETFOREGROUND);
+        notInstalledShowing = false;
+    }
     for (void (*close)() : d.closeFirst)
         close();
     d.togglePower();
