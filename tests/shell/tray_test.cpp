@@ -1,0 +1,160 @@
+// The shell's own window hosted in the test program, on the virtual desktop with
+// the simulated card: the tray menu's entries for each Home Theater state and
+// both buttons, and the Shut Down dialog answered by the remote.
+#include <gtest/gtest.h>
+
+#include "shell/shell.h"
+
+#include "apps/apps.h"
+#include "keys/keys.h"
+#include "qxtest.h"
+#include "resources/resource.h"
+#include "tray_bench.h"
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+class Shell : public ::testing::Test
+{
+  protected:
+    static void SetUpTestSuite()
+    {
+        Window = createMainWindow(GetModuleHandleA(NULL));
+        if (Window != NULL)
+            finishStartup(Window);
+    }
+    static HWND Window;
+};
+HWND Shell::Window = NULL;
+
+// Runs `work` on a second thread while this thread dispatches messages (and so
+// runs the menu or dialog that work answers); false when work did not end in 20 s.
+template <typename F> static bool whilePumping(F work)
+{
+    std::atomic<bool> done(false);
+    std::thread t([&] {
+        work();
+        done = true;
+    });
+    bool ended = qxt::waitUntil([&] { return done.load(); }, 20000);
+    t.join();
+    return ended;
+}
+
+// Presses the icon, reads the menu that opens, and answers it with `keys`.
+static std::vector<std::string> pressAndRead(bool right, const std::vector<WPARAM> &keys)
+{
+    std::vector<std::string> lines;
+    whilePumping([&] {
+        if (!clickTrayIcon(right))
+            return;
+        HWND menuWindow = waitForPopupMenu();
+        if (menuWindow == NULL)
+            return;
+        HMENU menu = (HMENU)SendMessageA(menuWindow, MN_GETHMENU, 0, 0);
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            char text[64] = "";
+            GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+            UINT state = GetMenuState(menu, i, MF_BYPOSITION);
+            std::string line = (state & MF_SEPARATOR) ? "-" : text;
+            if (state & MF_CHECKED)
+                line += " (checked)";
+            lines.push_back(line);
+        }
+        for (WPARAM k : keys)
+            menuKey(menuWindow, k);
+        qxt::waitUntil([&] { return !IsWindowVisible(menuWindow); });
+    });
+    return lines;
+}
+
+typedef std::vector<std::string> Lines;
+
+TEST_F(Shell, IconCarriesTheTip)
+{
+    ASSERT_NE(Window, (HWND)NULL);
+    ASSERT_TRUE(CaptureFilterFound) << "the simulated card's filter";
+    EXPECT_TRUE(trayIconPresent(Window, TRAY_ICON_ID));
+    EXPECT_STREQ(TrayIcon.szTip, "QX770 Remote Control");
+    // Pointer moves re-send the record unchanged.
+    SendMessageA(Window, TRAY_CALLBACK_MESSAGE, 0, WM_MOUSEMOVE);
+    EXPECT_STREQ(TrayIcon.szTip, "QX770 Remote Control");
+    EXPECT_TRUE(trayIconPresent(Window, TRAY_ICON_ID));
+}
+
+TEST_F(Shell, MenuFollowsHomeTheaterForBothButtons)
+{
+    const Lines tail = {"-", "About", "-", "Exit"};
+    struct Case {
+        int installed;
+        bool running;
+        Lines head;
+    } cases[] = {
+        {0, false, {}},
+        {0, true, {}},
+        {1, false, {"Home Theater"}},
+        {1, true, {"Home Theater (checked)"}},
+    };
+    for (const Case &c : cases) {
+        homeTheaterTarget.installed = c.installed;
+        qxt::MessageRecorder *player =
+            c.running ? new qxt::MessageRecorder("QxPlayer", "Home Theater 5") : NULL;
+        Lines want = c.head;
+        want.insert(want.end(), tail.begin(), tail.end());
+        for (bool right : {false, true})
+            EXPECT_EQ(pressAndRead(right, {VK_ESCAPE}), want)
+                << "installed " << c.installed << " running " << c.running << " right " << right;
+        delete player;
+    }
+}
+
+TEST_F(Shell, ChoosingHomeTheaterRunsItsCommand)
+{
+    homeTheaterTarget.installed = 1;
+    // Running, so that the command raises it rather than starting it.
+    qxt::MessageRecorder player("QxPlayer", "Home Theater 5");
+    setDefaultTvApp(2);
+    EXPECT_EQ(pressAndRead(false, {VK_DOWN, VK_RETURN}).size(), 5u);
+    // Command 1102 makes Home Theater the default, in memory only.
+    EXPECT_TRUE(qxt::waitUntil([] { return defaultTvApp() == 1; }, 3000));
+}
+
+static std::vector<UINT> ExitCalls;
+static BOOL WINAPI recordExit(UINT flags, DWORD)
+{
+    ExitCalls.push_back(flags);
+    return TRUE;
+}
+
+static std::string simremote(const char *args)
+{
+    std::string out;
+    qxt::runProgram("\"" + qxt::programPath("simremote.exe") + "\" " + args, &out);
+    return out;
+}
+
+TEST_F(Shell, ShutDownDialogAnsweredByTheRemote)
+{
+    exitWindowsCall = recordExit;
+    struct Case {
+        const char *answer;
+        size_t exits;
+    } cases[] = {{"5", 0}, {"power", 1}};
+    for (const Case &c : cases) {
+        ExitCalls.clear();
+        bool opened = false, closed = false;
+        ASSERT_TRUE(whilePumping([&] {
+            simremote("press shutdown");
+            HWND dlg = qxt::waitForDialog("QX770 Remote Control - Shut Down");
+            opened = dlg != NULL && ShutdownPrompt == dlg;
+            simremote((std::string("press ") + c.answer).c_str());
+            closed = dlg != NULL && qxt::waitForGone(dlg);
+        }));
+        EXPECT_TRUE(opened) << c.answer;
+        EXPECT_TRUE(closed) << c.answer;
+        EXPECT_EQ(ExitCalls.size(), c.exits) << c.answer;
+        EXPECT_EQ(ShutdownPrompt, (HWND)NULL);
+    }
+}
