@@ -1,0 +1,46 @@
+// One key, end to end: PowerVCR II runs, nothing is the target, and the user
+// presses digit 5 on the remote. The simulated card, tunerkey.exe and the
+// PowerVCR II stand-in are all separate programs here, as on a real machine.
+#include <gtest/gtest.h>
+
+#include "program_run.h"
+#include "standin_client.h"
+
+using namespace e2e;
+
+TEST(OneKey, DigitFiveReachesARunningPowerVcrAndTheNextKeysFollowIt)
+{
+    ASSERT_NE(card(), INVALID_HANDLE_VALUE) << "no simulated card";
+    resetCard();
+    HWND pvcr = launch(PowerVcr);
+    ASSERT_NE(pvcr, (HWND)NULL);
+    std::string log = logOf(PowerVcr);
+    Tunerkey run;
+    ASSERT_TRUE(startTunerkey(&run));
+    // Another application in front: the key is posted to PowerVCR's window, not
+    // typed into whatever has the focus.
+    HWND front = launch(WinRip);
+    ASSERT_NE(front, (HWND)NULL);
+    size_t from = standin::lines(log).size();
+
+    ASSERT_TRUE(press(5));
+    ASSERT_TRUE(standin::waitForLine(log, "KEYDOWN main 0x35 0x00060001 -", 2000));
+    // The probe made PowerVCR the target: a Home Theater window opened now is
+    // never probed, and the following digits still go to PowerVCR.
+    HWND ht = launch(HomeTheater);
+    ASSERT_NE(ht, (HWND)NULL);
+    qxt::pumpMessages(300);
+    ASSERT_TRUE(press(2));
+    ASSERT_TRUE(standin::waitForLine(log, "KEYDOWN main 0x32 * -", 2000));
+    qxt::pumpMessages(300);
+    ASSERT_TRUE(press(10)); // digit 0
+    ASSERT_TRUE(standin::waitForLine(log, "KEYDOWN main 0x30 * -", 2000));
+    ASSERT_TRUE(standin::sync(pvcr, log));
+
+    EXPECT_EQ(received(PowerVcr, from).size(), 3u) << "exactly one key-down per press, nothing else";
+    EXPECT_TRUE(received(HomeTheater).empty());
+    EXPECT_TRUE(received(WinRip).empty());
+
+    EXPECT_EQ(exitTunerkey(&run), 0);
+    closeAll();
+}
