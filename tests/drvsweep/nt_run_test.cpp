@@ -13,23 +13,7 @@ namespace
 {
 
 const char Title[] = "QX770 Driver Removal";
-
-// Removed keys and files, without their values and contents.
-std::set<std::string> removedRoots(const sweep::World &before, const sweep::World &after)
-{
-    std::vector<std::string> removed = sweep::removedEntries(before, after);
-    std::set<std::string> all(removed.begin(), removed.end()), roots;
-    for (const std::string &r : removed) {
-        if (r.find("\\:") != std::string::npos)
-            continue;
-        std::string name = r.back() == '\\' ? r.substr(0, r.size() - 1) : r;
-        size_t slash = name.find_last_of('\\');
-        std::string parent = slash == std::string::npos ? "" : name.substr(0, slash);
-        if (!all.count(parent) && !all.count(parent + "\\"))
-            roots.insert(r);
-    }
-    return roots;
-}
+const char EnumKeys[] = "SYSTEM\\CurrentControlSet\\Enum\\";
 
 bool hasHardwareId(const char *id)
 {
@@ -84,7 +68,7 @@ TEST_F(NtRun, WithoutIniOrPackageOnlyTheWarningShows)
     sweep::World before = sweep::snapshotWorld();
     EXPECT_EQ(sweep::runExpectingWarning("Orvane Velto WDM Drivers Uninstallation"),
               "You do not install Orvane Velto WDM Drivers.");
-    EXPECT_TRUE(removedRoots(before, sweep::snapshotWorld()).empty());
+    EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty());
 }
 
 TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
@@ -145,7 +129,7 @@ TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
     EXPECT_EQ(run.finalText, "All gone.\n\nPlease restart.");
     EXPECT_EQ(run.exitCode, 0);
 
-    std::set<std::string> roots = removedRoots(before, after);
+    std::set<std::string> roots = sweep::removedRoots(before, after);
     std::set<std::string> expected = {
         "inf\\oem12.inf",
         "inf\\oem12.pnf",
@@ -167,13 +151,8 @@ TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
         std::string(MediaClassKey) + "\\0102",
         "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Drivers",
     };
-    for (const std::string &r : roots) {
-        if (r.rfind("SYSTEM\\CurrentControlSet\\Enum\\", 0) == 0)
-            continue; // device keys, checked through the device list below
-        EXPECT_TRUE(expected.count(r)) << "removed, but not named: " << r;
-    }
-    for (const std::string &e : expected)
-        EXPECT_TRUE(roots.count(e)) << "named, but not removed: " << e;
+    // Device keys are checked through the device list below.
+    sweep::expectRemoved(roots, expected, EnumKeys);
     EXPECT_FALSE(hasHardwareId("PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05"));
     EXPECT_FALSE(hasHardwareId("USB\\VID_1B80&PID_D410&REV_0100"));
     EXPECT_FALSE(hasHardwareId("PCI\\VEN_14F1&DEV_8811&SUBSYS_00000000&REV_05"));
@@ -197,7 +176,7 @@ TEST_F(NtRun, MissingDeviceClosesTheDialogAndChangesNothing)
     EXPECT_EQ(run.runTip, "Press Remove.");
     EXPECT_FALSE(run.finalBox);
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(removedRoots(before, sweep::snapshotWorld()).empty());
+    EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty());
     EXPECT_TRUE(hasHardwareId("PCI\\VEN_14F1&DEV_8900&REV_05"));
 }
 
@@ -213,7 +192,7 @@ TEST_F(NtRun, ClosingTheDialogWithoutOkChangesNothing)
     SweepRun run = sweep::runSweep("QX770 Close", false);
     EXPECT_TRUE(run.dialogShown);
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(removedRoots(before, sweep::snapshotWorld()).empty());
+    EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty());
 }
 
 // Names that are empty, reach outside their folder or are far too long, counts
@@ -249,17 +228,11 @@ TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
     ASSERT_TRUE(run.dialogShown);
     EXPECT_TRUE(run.finalBox);
     EXPECT_EQ(run.exitCode, 0);
-    std::set<std::string> roots = removedRoots(before, sweep::snapshotWorld());
+    std::set<std::string> roots = sweep::removedRoots(before, sweep::snapshotWorld());
     std::set<std::string> expected = {"system32\\drivers\\qxhost.sys",
                                       "SYSTEM\\CurrentControlSet\\Services\\qxhostile",
                                       std::string(sweep::MediaClassKey) + "\\0201"};
-    for (const std::string &r : roots) {
-        if (r.rfind("SYSTEM\\CurrentControlSet\\Enum\\", 0) == 0)
-            continue;
-        EXPECT_TRUE(expected.count(r)) << "removed, but not soundly named: " << r;
-    }
-    for (const std::string &e : expected)
-        EXPECT_TRUE(roots.count(e)) << "named, but not removed: " << e;
+    sweep::expectRemoved(roots, expected, EnumKeys);
     // The empty uninstall key name left the Uninstall key and its entries alone.
     EXPECT_TRUE(qxt::regKeyExists(HKEY_LOCAL_MACHINE,
                                   "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Hostile"));

@@ -1,5 +1,5 @@
 // The uninstaller's text rules: counts, safe names, key names cut from hardware
-// IDs, file paths, matching and the final message.
+// IDs, file paths and the final message.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -96,18 +96,6 @@ TEST(Rules, FilePathsStayInsideTheirFolderAndBuffer)
     char nine[PATH_TEXT] = "C:\\WINDOWS\\INF\\Driver.INF";
     ReplaceInfWithPnf(nine);
     EXPECT_STREQ(nine, "c:\\windows\\inf\\driver.pnf");
-}
-
-TEST(Rules, EmptyPrefixesAndDescriptionsMatchNothing)
-{
-    EXPECT_TRUE(HardwareIdMatches("pci\\ven_14f1&dev_8800&rev_05", "PCI\\VEN_14F1&DEV_8800"));
-    EXPECT_FALSE(HardwareIdMatches("PCI\\VEN_14F1", "PCI\\VEN_14F1&DEV_8800"));
-    EXPECT_FALSE(HardwareIdMatches("PCI\\VEN_14F1", ""));
-    EXPECT_TRUE(DescriptionBeginsWith("Video Capture Extra", "video capture"));
-    EXPECT_FALSE(DescriptionBeginsWith("Video Capture", ""));
-    EXPECT_TRUE(DescriptionEquals("QX770 Audio", "qx770 audio"));
-    EXPECT_FALSE(DescriptionEquals("QX770 Audio Extra", "QX770 Audio"));
-    EXPECT_FALSE(DescriptionEquals("", ""));
 }
 
 TEST(Rules, FinalMessageIsHonestAboutWhatRemains)

@@ -159,6 +159,34 @@ std::vector<std::string> removedEntries(const World &before, const World &after)
     return removed;
 }
 
+std::set<std::string> removedRoots(const World &before, const World &after)
+{
+    std::vector<std::string> removed = removedEntries(before, after);
+    std::set<std::string> all(removed.begin(), removed.end()), roots;
+    for (const std::string &r : removed) {
+        if (r.find("\\:") != std::string::npos)
+            continue;
+        std::string name = r.back() == '\\' ? r.substr(0, r.size() - 1) : r;
+        size_t slash = name.find_last_of('\\');
+        std::string parent = slash == std::string::npos ? "" : name.substr(0, slash);
+        if (!all.count(parent) && !all.count(parent + "\\"))
+            roots.insert(r);
+    }
+    return roots;
+}
+
+void expectRemoved(const std::set<std::string> &roots, const std::set<std::string> &expected,
+                   const char *ignored)
+{
+    for (const std::string &r : roots) {
+        if (!ignored || r.rfind(ignored, 0) != 0) {
+            EXPECT_TRUE(expected.count(r)) << "removed, but not named: " << r;
+        }
+    }
+    for (const std::string &e : expected)
+        EXPECT_TRUE(roots.count(e)) << "named, but not removed: " << e;
+}
+
 // The visible dialog or message box of this caption other than `except`.
 static HWND findDialog(const char *caption, HWND except)
 {

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,12 @@ World snapshotWorld();
 // Entries removed between two states; fails the test on anything added or changed
 // outside `allowedChanges` (prefixes).
 std::vector<std::string> removedEntries(const World &before, const World &after);
+// The removed keys and files, without their values, contents and subtrees.
+std::set<std::string> removedRoots(const World &before, const World &after);
+// Fails the test unless exactly `expected` was removed; roots beginning with
+// `ignored` (device keys the device installer owns) are left out.
+void expectRemoved(const std::set<std::string> &roots, const std::set<std::string> &expected,
+                   const char *ignored = NULL);
 
 // One run of drvsweep.exe through its dialog.
 struct SweepRun {

@@ -10,29 +10,6 @@
 namespace
 {
 
-std::set<std::string> removedRoots(const sweep::World &before, const sweep::World &after)
-{
-    std::vector<std::string> removed = sweep::removedEntries(before, after);
-    std::set<std::string> all(removed.begin(), removed.end()), roots;
-    for (const std::string &r : removed) {
-        if (r.find("\\:") != std::string::npos)
-            continue;
-        size_t slash = r.find_last_of('\\', r.size() - 2);
-        std::string parent = slash == std::string::npos ? "" : r.substr(0, slash);
-        if (!all.count(parent) && !all.count(parent + "\\"))
-            roots.insert(r);
-    }
-    return roots;
-}
-
-void expectRemoved(const std::set<std::string> &roots, const std::set<std::string> &expected)
-{
-    for (const std::string &r : roots)
-        EXPECT_TRUE(expected.count(r)) << "removed, but not named: " << r;
-    for (const std::string &e : expected)
-        EXPECT_TRUE(roots.count(e)) << "named, but not removed: " << e;
-}
-
 void enumKey(const std::string &path)
 {
     qxt::regSetString(HKEY_LOCAL_MACHINE, ("Enum\\" + path).c_str(), "Class", "MEDIA");
@@ -95,12 +72,13 @@ TEST_F(Win98Run, PciPackageWithAlternativeAndStreamDevice)
         EXPECT_TRUE(p % 6 == 0 || p == 100) << p << ": no position 90 on this family";
 
     std::string media = sweep::MediaClass9xKey;
-    expectRemoved(removedRoots(before, sweep::snapshotWorld()),
-                  {"inf\\qxcapb.inf", "inf\\qxcapb.pnf", "inf\\qxaud.inf", "inf\\qxaud.pnf",
-                   "system32\\drivers\\qxcapb.sys", "system32\\drivers\\qxaud.sys", "system\\qxprop.dll",
-                   "qxuninst.exe", media + "\\0000", media + "\\0001", media + "\\0002",
-                   "Enum\\PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05", "Enum\\STREAM\\CXTVTUNER",
-                   "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Drivers"});
+    sweep::expectRemoved(sweep::removedRoots(before, sweep::snapshotWorld()),
+                         {"inf\\qxcapb.inf", "inf\\qxcapb.pnf", "inf\\qxaud.inf", "inf\\qxaud.pnf",
+                          "system32\\drivers\\qxcapb.sys", "system32\\drivers\\qxaud.sys",
+                          "system\\qxprop.dll", "qxuninst.exe", media + "\\0000", media + "\\0001",
+                          media + "\\0002", "Enum\\PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05",
+                          "Enum\\STREAM\\CXTVTUNER",
+                          "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Drivers"});
 }
 
 TEST_F(Win98Run, UsbDeviceKeysComeFromTheEntryAndLieUnderEnumUsb)
@@ -115,9 +93,9 @@ TEST_F(Win98Run, UsbDeviceKeysComeFromTheEntryAndLieUnderEnumUsb)
     sweep::World before = sweep::snapshotWorld();
     sweep::SweepRun run = sweep::runSweep("QX770 USB 9x");
     EXPECT_TRUE(run.finalBox);
-    expectRemoved(removedRoots(before, sweep::snapshotWorld()),
-                  {"Enum\\USB\\VID_1B80&PID_D411",
-                   "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Usb"});
+    sweep::expectRemoved(sweep::removedRoots(before, sweep::snapshotWorld()),
+                         {"Enum\\USB\\VID_1B80&PID_D411",
+                          "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Usb"});
 }
 
 } // namespace
