@@ -1,0 +1,67 @@
+// Where the three dialogs appear on a screen of the bench's size (the program is
+// registered once per screen width).
+#include <gtest/gtest.h>
+
+#include "shell/shell.h"
+
+#include "modal.h"
+#include "qxtest.h"
+
+#include <functional>
+
+struct Expected {
+    int width;
+    bool moved;
+    int x, y;
+};
+
+static const Expected Screens[] = {
+    {800, true, 280, 250},
+    {1024, true, 350, 300},
+    {1280, true, 420, 300},
+    {1366, false, 0, 0},
+};
+
+TEST(DialogPlacement, AllThreeDialogsOnThisScreen)
+{
+    int width = GetSystemMetrics(SM_CXFULLSCREEN);
+    const Expected *want = NULL;
+    for (const Expected &e : Screens) {
+        if (e.width == width)
+            want = &e;
+    }
+    ASSERT_NE(want, (const Expected *)NULL) << "no expectation for a screen " << width << " wide";
+
+    struct Dialog {
+        const char *caption;
+        std::function<void()> open;
+    } dialogs[] = {
+        {"QX770 Remote Control - About", [] { openAboutDialog(NULL); }},
+        {"QX770 Remote Control - Setting", [] { openSettingDialog(NULL); }},
+        {"QX770 Remote Control - Shut Down", [] { openShutdownDialog(NULL); }},
+    };
+    for (const Dialog &d : dialogs) {
+        RECT at = {};
+        LONG_PTR exStyle = 0;
+        runModal(d.caption, d.open, [&](HWND dlg) {
+            if (dlg == NULL)
+                return;
+            GetWindowRect(dlg, &at);
+            exStyle = GetWindowLongPtrA(dlg, GWL_EXSTYLE);
+            PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        });
+        bool topmost = (exStyle & WS_EX_TOPMOST) != 0;
+        EXPECT_EQ(topmost, want->moved) << d.caption;
+        if (want->moved) {
+            EXPECT_EQ(at.left, want->x) << d.caption;
+            EXPECT_EQ(at.top, want->y) << d.caption;
+        } else {
+            // Where the template put it: none of the table's positions.
+            for (const Expected &e : Screens) {
+                if (e.moved) {
+                    EXPECT_FALSE(at.left == e.x && at.top == e.y) << d.caption;
+                }
+            }
+        }
+    }
+}
