@@ -67,19 +67,6 @@ TEST_F(MouseEmulation, HeldDirectionKeyAcceleratesAcrossTheScreen)
     EXPECT_EQ(cursor().y, 249);
 }
 
-TEST_F(MouseEmulation, RefusedMoveAtTheEdgeLeavesThePointerAndRestarts)
-{
-    SetCursorPos(3, 250);
-    for (int i = 0; i < 8; ++i) // counter at 8 after these, pointer still inside
-        mouseKey(i < 2 ? 4 : 6);
-    int x = cursor().x;
-    SetCursorPos(3, 250);
-    mouseKey(4); // the ninth move asks for the fine step: x would be negative
-    EXPECT_EQ(cursor().x, 3) << "started at " << x;
-    mouseKey(4); // the count started over: one pixel
-    EXPECT_EQ(cursor().x, 2);
-}
-
 TEST_F(MouseEmulation, ClicksAndThePrimaryButtonToggle)
 {
     struct Case {
@@ -109,15 +96,6 @@ TEST_F(MouseEmulation, ClicksAndThePrimaryButtonToggle)
             mouseKey(5);
         qxt::pumpMessages(50);
     }
-}
-
-TEST_F(MouseEmulation, KeysWithoutAnActionLeaveThePointer)
-{
-    for (int key : {11, 12, 18, 31, 255, -1})
-        mouseKey(key);
-    EXPECT_EQ(cursor().x, 300);
-    EXPECT_EQ(cursor().y, 250);
-    EXPECT_FALSE(mouseButtonHeld());
 }
 
 TEST(PointerLimitsAfterDisplayChange, TakeTheNewSizeAsUnsignedWords)
