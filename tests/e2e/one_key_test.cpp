@@ -24,17 +24,17 @@ TEST(OneKey, DigitFiveReachesARunningPowerVcrAndTheNextKeysFollowIt)
     size_t from = standin::lines(log).size();
 
     ASSERT_TRUE(press(5));
-    ASSERT_TRUE(standin::waitForLine(log, "KEYDOWN main 0x35 0x00060001 -", 2000));
+    ASSERT_TRUE(waitForLine(PowerVcr, "KEYDOWN main 0x35 0x00060001 -", from));
     // The probe made PowerVCR the target: a Home Theater window opened now is
     // never probed, and the following digits still go to PowerVCR.
     HWND ht = launch(HomeTheater);
     ASSERT_NE(ht, (HWND)NULL);
     qxt::pumpMessages(300);
     ASSERT_TRUE(press(2));
-    ASSERT_TRUE(standin::waitForLine(log, "KEYDOWN main 0x32 * -", 2000));
+    ASSERT_TRUE(waitForLine(PowerVcr, "KEYDOWN main 0x32 * -", from));
     qxt::pumpMessages(300);
     ASSERT_TRUE(press(10)); // digit 0
-    ASSERT_TRUE(standin::waitForLine(log, "KEYDOWN main 0x30 * -", 2000));
+    ASSERT_TRUE(waitForLine(PowerVcr, "KEYDOWN main 0x30 * -", from));
     ASSERT_TRUE(standin::sync(pvcr, log));
 
     EXPECT_EQ(received(PowerVcr, from).size(), 3u) << "exactly one key-down per press, nothing else";

@@ -119,6 +119,23 @@ std::vector<std::string> received(const App &app, size_t from)
     return out;
 }
 
+size_t logLength(const App &app)
+{
+    return standin::lines(logOf(app)).size();
+}
+
+bool waitForLine(const App &app, const std::string &pattern, size_t from, DWORD ms)
+{
+    return qxt::waitUntil(
+        [&] {
+            for (const std::string &l : standin::linesFrom(logOf(app), from))
+                if (standin::matches(l, pattern))
+                    return true;
+            return false;
+        },
+        ms);
+}
+
 void closeAll()
 {
     for (const App *app : {&PowerVcr, &HomeTheater, &Honestech, &Tivra, &WinDvd, &WinRip}) {

@@ -50,6 +50,10 @@ bool waitForEnd(const App &app, DWORD ms = 5000);
 // What reached the application from log line `from` on: keys, characters,
 // commands and close requests, without activation, focus or markers.
 std::vector<std::string> received(const App &app, size_t from = 0);
+// Lines in the application's log so far (its log lives on across starts).
+size_t logLength(const App &app);
+// Waits for a line matching `pattern` (standin::matches) from line `from` on.
+bool waitForLine(const App &app, const std::string &pattern, size_t from, DWORD ms = 2000);
 // Ends whatever stand-ins still run (WM_CLOSE).
 void closeAll();
 
