@@ -8,22 +8,6 @@ namespace
 
 const DWORD TIVRA_KEY15_COMMAND = 5001;
 
-void powerVcrKey(int key)
-{
-    PowerVcrDriver::handleKey(key);
-}
-void homeTheaterKey(int key)
-{
-    HomeTheaterDriver::handleKey(key);
-}
-void honestechKey(int key)
-{
-    HonestechDriver::handleKey(key);
-}
-void tivraKey(int key)
-{
-    TivraDriver::handleKey(key);
-}
 void tivraKey15()
 {
     TivraDriver::sendCommand(TIVRA_KEY15_COMMAND);
@@ -39,11 +23,11 @@ struct TargetRoute {
     void (*key15)();
 };
 const TargetRoute kTargets[] = {
-    {&powerVcrTarget, WATCH_POWERVCR, powerVcrKey, PowerVcrDriver::togglePower, NULL},
-    {&homeTheaterTarget, WATCH_HOME_THEATER, homeTheaterKey, HomeTheaterDriver::togglePower,
+    {&powerVcrTarget, WATCH_POWERVCR, PowerVcrDriver::handleKey, PowerVcrDriver::togglePower, NULL},
+    {&homeTheaterTarget, WATCH_HOME_THEATER, HomeTheaterDriver::handleKey, HomeTheaterDriver::togglePower,
      HomeTheaterDriver::key15},
-    {&honestechTarget, WATCH_HONESTECH, honestechKey, HonestechDriver::togglePower, NULL},
-    {&tivraTarget, WATCH_TIVRA, tivraKey, TivraDriver::togglePower, tivraKey15},
+    {&honestechTarget, WATCH_HONESTECH, HonestechDriver::handleKey, HonestechDriver::togglePower, NULL},
+    {&tivraTarget, WATCH_TIVRA, TivraDriver::handleKey, TivraDriver::togglePower, tivraKey15},
 };
 const int TARGET_COUNT = sizeof kTargets / sizeof kTargets[0];
 
