@@ -193,3 +193,56 @@ TEST(ShutdownDialog, PowerAndOkConfirmEverythingElseCancels)
         }
     }
 }
+
+// ---- resources the dialogs and the window rely on -------------------------------
+
+TEST(Resources, StringsAcceleratorsAndIconGroups)
+{
+    HINSTANCE self = GetModuleHandleA(NULL);
+    char text[100];
+    for (int id : {IDS_WINDOW_TITLE, IDS_CLASS_NAME}) {
+        ASSERT_GT(LoadStringA(self, id, text, sizeof text), 0) << id;
+        EXPECT_STREQ(text, "QX770 Remote Control") << id;
+    }
+
+    // Character entries with Alt (not virtual keys): Alt+/ About, Alt+? Setting.
+    HACCEL table = LoadAcceleratorsA(self, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    ACCEL entries[4];
+    ASSERT_EQ(CopyAcceleratorTableA(table, entries, 4), 2);
+    EXPECT_EQ(entries[0].fVirt, FALT | FNOINVERT);
+    EXPECT_EQ(entries[0].key, '/');
+    EXPECT_EQ(entries[0].cmd, IDM_ABOUT);
+    EXPECT_EQ(entries[1].fVirt, FALT | FNOINVERT);
+    EXPECT_EQ(entries[1].key, '?');
+    EXPECT_EQ(entries[1].cmd, IDM_SETTING);
+
+    // Each icon group's images: width and bits per pixel, in order.
+    struct Group {
+        int id;
+        std::vector<std::pair<int, int>> images;
+    } groups[] = {
+        {IDI_PROGRAM, {{16, 4}, {16, 8}, {32, 8}, {32, 24}}},
+        {IDI_SHUTDOWN, {{32, 4}, {16, 4}}},
+    };
+#pragma pack(push, 2)
+    struct GroupEntry {
+        BYTE width, height, colours, reserved;
+        WORD planes, bitCount;
+        DWORD bytes;
+        WORD id;
+    };
+#pragma pack(pop)
+    for (const Group &g : groups) {
+        HRSRC res = FindResourceA(self, MAKEINTRESOURCEA(g.id), (LPCSTR)RT_GROUP_ICON);
+        ASSERT_NE(res, (HRSRC)NULL) << g.id;
+        const BYTE *dir = (const BYTE *)LockResource(LoadResource(self, res));
+        WORD count = *(const WORD *)(dir + 4);
+        std::vector<std::pair<int, int>> images;
+        for (WORD i = 0; i < count; ++i) {
+            const GroupEntry *e = (const GroupEntry *)(dir + 6 + i * sizeof(GroupEntry));
+            EXPECT_EQ(e->width, e->height) << g.id;
+            images.push_back({e->width, e->bitCount});
+        }
+        EXPECT_EQ(images, g.images) << g.id;
+    }
+}
