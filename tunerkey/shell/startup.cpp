@@ -38,7 +38,7 @@ bool finishStartup(HWND window)
 int runMessageLoop()
 {
     HACCEL accelerators = LoadAcceleratorsA(appInstance(), MAKEINTRESOURCEA(IDR_ACCELERATORS));
-    MSG msg;
+    MSG msg = {};
     while (GetMessageA(&msg, NULL, 0, 0) > 0) {
         if (!TranslateAcceleratorA(msg.hwnd, accelerators, &msg)) {
             TranslateMessage(&msg);
