@@ -239,7 +239,12 @@ SweepRun runSweep(const char *title, bool pressOk)
         if (pressOk) {
             qxt::pressButton(dlg, IDOK);
             // The bar is read while the run pauses between files.
+            DWORD started = GetTickCount();
             while (IsWindow(dlg) && IsWindowVisible(dlg)) {
+                if (GetTickCount() - started > 60000) {
+                    ADD_FAILURE() << "the run did not end within 60 s";
+                    break;
+                }
                 DWORD_PTR pos = 0;
                 if (IsWindowVisible(bar) &&
                     SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 100, &pos) &&
