@@ -158,3 +158,35 @@ TEST_F(Shell, ShutDownDialogAnsweredByTheRemote)
         EXPECT_EQ(ShutdownPrompt, (HWND)NULL);
     }
 }
+
+// Last: it ends the shell's window for this program.
+TEST_F(Shell, LoopTranslatesAltCharactersAndEndsWithCodeZero)
+{
+    const LPARAM altDown = 1 << 29;
+    bool about = false, setting = false;
+    std::thread driver([&] {
+        PostMessageA(Window, WM_SYSCHAR, '/', altDown);
+        HWND dlg = qxt::waitForDialog("QX770 Remote Control - About");
+        about = dlg != NULL;
+        PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+        qxt::waitForGone(dlg);
+        PostMessageA(Window, WM_SYSCHAR, '?', altDown);
+        dlg = qxt::waitForDialog("QX770 Remote Control - Setting");
+        setting = dlg != NULL;
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        qxt::waitForGone(dlg);
+        PostMessageA(Window, WM_COMMAND, 31, 0);
+    });
+    // Alt held for this thread, as the user's key press would leave it.
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_MENU] |= 0x80;
+    SetKeyboardState(keys);
+    EXPECT_EQ(runMessageLoop(), 0);
+    driver.join();
+    keys[VK_MENU] &= 0x7F;
+    SetKeyboardState(keys);
+    EXPECT_TRUE(about);
+    EXPECT_TRUE(setting);
+    EXPECT_FALSE(trayIconPresent(Window, TRAY_ICON_ID));
+}
