@@ -79,7 +79,7 @@ const PointerLimits &currentPointerLimits();
 void mouseKey(int key);
 // A new key starts the pointer acceleration over.
 void resetMouseStepCounter();
-// Whether key 5 holds the button down (for tests and the tray's state).
+// Whether key 5 holds the button down.
 bool mouseButtonHeld();
 
 // ---- power key, default application, shut-down ------------------------------------
