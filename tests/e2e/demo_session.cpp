@@ -1,0 +1,325 @@
+// The scripted demonstration run by scripts/demo.sh inside the Wine bench: the
+// simulated card's remote drives tunerkey.exe and the stand-in applications,
+// and every step is told on standard output: the key pressed, and what each
+// application received. "SNAP name" lines ask the script for a screenshot; it
+// answers by creating "<out>\.name.done".
+//   e2e_demo.exe OUTDIR
+#include <windows.h>
+
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "card_client.h"
+#include "program_run.h"
+#include "resources/resource.h"
+#include "shell/shell.h"
+#include "standin_client.h"
+#include "sweep_fixtures.h"
+#include "tray_bench.h"
+
+using namespace e2e;
+
+namespace
+{
+
+std::string outDir;
+int problems = 0;
+
+void say(const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    vprintf(fmt, ap);
+    va_end(ap);
+    printf("\n");
+    fflush(stdout);
+}
+
+void problem(const char *what)
+{
+    ++problems;
+    say("   !! %s", what);
+}
+
+void snap(const char *name)
+{
+    qxt::pumpMessages(400); // let the desktop paint
+    say("SNAP %s", name);
+    std::string done = outDir + "\\." + name + ".done";
+    if (!qxt::waitUntil([&] { return qxt::fileExists(done); }, 10000))
+        problem("no screenshot taken");
+}
+
+// The names of the keys as the remote shows them.
+std::string keyName(int code)
+{
+    if (code >= 1 && code <= 9)
+        return "digit " + std::to_string(code);
+    if (code == 10)
+        return "digit 0";
+    if (code == 18)
+        return "power";
+    if (code == 15)
+        return "shut-down key (15)";
+    static const char *const directions[] = {"", "up-left", "up", "up-right", "left", "", "right"};
+    return "code " + std::to_string(code) + (code < 7 ? std::string(" ") + directions[code] : "");
+}
+
+std::string readable(const std::string &line)
+{
+    // "KEYDOWN main 0x35 0x00060001 -" -> "WM_KEYDOWN 0x35 '5' lParam 0x00060001"
+    std::vector<std::string> f;
+    size_t at = 0;
+    while (at < line.size()) {
+        size_t end = line.find(' ', at);
+        f.push_back(line.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        if (end == std::string::npos)
+            break;
+        at = end + 1;
+    }
+    if (f.size() == 5 &&
+        (f[0] == "KEYDOWN" || f[0] == "KEYUP" || f[0] == "SYSKEYDOWN" || f[0] == "SYSKEYUP")) {
+        unsigned vk = strtoul(f[2].c_str(), NULL, 16);
+        std::string ch = (vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')
+                             ? std::string(" '") + (char)vk + "'"
+                         : vk == VK_CONTROL ? " Ctrl"
+                         : vk == VK_MENU    ? " Alt"
+                         : vk == VK_SHIFT   ? " Shift"
+                         : vk == VK_F8      ? " F8"
+                                            : "";
+        std::string held = f[4] == "-" ? "" : " (held: " + f[4] + ")";
+        return "WM_" + f[0] + " " + f[2] + ch + " lParam " + f[3] + held;
+    }
+    if (f.size() >= 2 && f[0] == "QUIT")
+        return "window closed (" + f[1] + ")";
+    return line;
+}
+
+// Prints what `app` received from log line `from` on; the number of lines.
+size_t tell(const App &app, const char *name, size_t from)
+{
+    std::vector<std::string> got = received(app, from);
+    for (const std::string &l : got)
+        say("   %-12s received %s", name, readable(l).c_str());
+    return got.size();
+}
+
+void pressKey(int code, unsigned reads = 1)
+{
+    qxt::pumpMessages(300); // a new key, never a repeat of the one before
+    say("");
+    say("remote: %s%s", keyName(code).c_str(),
+        reads > 1 ? (" held for " + std::to_string(reads) + " reads").c_str() : "");
+    if (!press(code, reads))
+        problem("the simulated card refused the key");
+}
+
+bool trayMenuKeys(const std::vector<WPARAM> &keys, const char *shot)
+{
+    if (!clickTrayIcon(true))
+        return false;
+    HWND menu = waitForPopupMenu();
+    if (menu == NULL)
+        return false;
+    HMENU h = (HMENU)SendMessageA(menu, MN_GETHMENU, 0, 0);
+    std::string entries;
+    for (int i = 0; i < GetMenuItemCount(h); ++i) {
+        char text[64] = "";
+        GetMenuStringA(h, i, text, sizeof text, MF_BYPOSITION);
+        entries += (GetMenuState(h, i, MF_BYPOSITION) & MF_SEPARATOR) ? "| " : std::string(text) + " ";
+    }
+    say("tray menu: %s", entries.c_str());
+    if (shot)
+        snap(shot);
+    for (WPARAM k : keys) {
+        menuKey(menu, k);
+        qxt::pumpMessages(100);
+    }
+    return true;
+}
+
+void applications()
+{
+    say("== The remote and the applications ==");
+    HWND pvcr = launch(PowerVcr);
+    if (pvcr == NULL)
+        return problem("the PowerVCR II stand-in did not start");
+    MoveWindow(pvcr, 80, 80, 320, 240, TRUE);
+    say("PowerVCR II stand-in started from %s", logOf(PowerVcr).c_str());
+    size_t from = logLength(PowerVcr);
+    for (int code : {1, 2, 5}) {
+        pressKey(code);
+        char pattern[40];
+        snprintf(pattern, sizeof pattern, "KEYDOWN main 0x%02X * -", 0x30 + code);
+        if (!waitForLine(PowerVcr, pattern, from))
+            problem("PowerVCR II did not get the key");
+        from += tell(PowerVcr, "PowerVCR II", from) > 0 ? 0 : 0;
+        from = logLength(PowerVcr);
+    }
+    snap("powervcr");
+
+    pressKey(18);
+    if (!waitForEnd(PowerVcr))
+        problem("PowerVCR II did not close");
+    tell(PowerVcr, "PowerVCR II", from);
+
+    size_t htFrom = logLength(HomeTheater);
+    pressKey(18);
+    say("   (no application is the target: the power key starts the default application, Home Theater)");
+    if (!qxt::waitUntil([] { return windowOf(HomeTheater) != NULL; }, 5000))
+        return problem("Home Theater did not start");
+    say("   Home Theater started by tunerkey from its install path");
+    snap("home-theater");
+    htFrom = logLength(HomeTheater);
+    pressKey(18);
+    if (!waitForEnd(HomeTheater))
+        problem("Home Theater did not close");
+    tell(HomeTheater, "Home Theater", htFrom);
+}
+
+void pointer()
+{
+    say("");
+    say("== No application running: the remote moves the pointer ==");
+    SetCursorPos(200, 384);
+    qxt::pumpMessages(500);
+    pressKey(6, 16);
+    std::string trail = "200";
+    LONG last = 200;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 16 * 65 + 600) {
+        LONG x = cursor().x;
+        if (x != last)
+            trail += " " + std::to_string(x);
+        last = x;
+        qxt::pumpMessages(5);
+    }
+    say("   pointer x: %s", trail.c_str());
+    say("   (1 pixel for four reads, then the fine step, then the coarse step)");
+}
+
+void shutDown()
+{
+    say("");
+    say("== Key 15: the Shut Down dialog, answered with the remote ==");
+    pressKey(15);
+    HWND dlg = qxt::waitForDialog("QX770 Remote Control - Shut Down");
+    if (dlg == NULL)
+        return problem("no Shut Down dialog");
+    say("   dialog \"%s\": %s", qxt::windowText(dlg).c_str(),
+        "Press \"Power\" to shut down, any other key cancels");
+    snap("shutdown-dialog");
+    pressKey(7);
+    say(qxt::waitForGone(dlg) ? "   the dialog closed: shut-down cancelled" : "   !! the dialog stayed open");
+}
+
+void dialogs(const Tunerkey &run)
+{
+    say("");
+    say("== Tray menu and dialogs ==");
+    // Up from no selection is Exit; once more is About.
+    if (!trayMenuKeys({VK_UP, VK_UP, VK_RETURN}, "tray-menu"))
+        return problem("no tray menu");
+    HWND about = qxt::waitForDialog("QX770 Remote Control - About");
+    if (about != NULL) {
+        say("   About chosen: \"%s\"", qxt::windowText(about).c_str());
+        snap("about-dialog");
+        qxt::pressButton(about, IDOK);
+        qxt::waitForGone(about);
+    } else {
+        problem("no About dialog");
+    }
+    PostMessageA(run.window, WM_COMMAND, IDM_SETTING, 0);
+    HWND setting = qxt::waitForDialog("QX770 Remote Control - Setting");
+    if (setting != NULL) {
+        say("   Setting dialog (Alt+?): the application the power key starts");
+        snap("setting-dialog");
+        PostMessageA(setting, WM_COMMAND, IDCANCEL, 0);
+        qxt::waitForGone(setting);
+    } else {
+        problem("no Setting dialog");
+    }
+}
+
+void sweepDriver()
+{
+    say("");
+    say("== drvsweep removes the simulated card's driver package ==");
+    qxt::regSetString(HKEY_CURRENT_USER, "Control Panel\\International", "iCountry", "1");
+    sweep::writeIni(
+        "[1]\nUnInstDrvAppTitle=QX770 Driver Removal\nDevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8800\n"
+        "DevDrvName0=Conexant 2388x Video Capture\nDevDrvSYS0=simcard.sys\nExtDllFileNum=1\n"
+        "ExtCopyFileName0=simfilter.dll\nDrvUninstRegKeyPath=QX770Drivers\n"
+        "DrvUninstRegKeyName=QX770 WDM Drivers\nUnInstServiceNum=1\nUnInstService0=simcard\n"
+        "UnInstRemoteTitleName=QX770 Remote Control\n");
+    sweep::addDevice("PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05\\3&1&0&08",
+                     "PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05");
+    sweep::addUninstallEntry("QX770Drivers", "QX770 WDM Drivers");
+    qxt::Child child;
+    if (!qxt::startProcess("\"" + qxt::programPath("drvsweep.exe") + "\"", &child))
+        return problem("drvsweep did not start");
+    HWND dlg = qxt::waitForDialog("QX770 Driver Removal", 10000);
+    if (dlg == NULL)
+        return problem("no drvsweep dialog");
+    snap("drvsweep-dialog");
+    say("   OK pressed");
+    qxt::pressButton(dlg, IDOK);
+    qxt::waitUntil([&] { return !IsWindowVisible(dlg); }, 20000);
+    HWND box = qxt::waitForDialog("QX770 Driver Removal", 5000);
+    if (box != NULL) {
+        say("   drvsweep: \"%s\"", qxt::messageBoxText(box).c_str());
+        snap("drvsweep-done");
+        qxt::pressButton(box, IDOK);
+    }
+    qxt::waitProcess(&child, 10000);
+    std::string sys32 = sweep::windowsDir() + "\\system32";
+    say("   capture filter file %s, service key %s",
+        qxt::fileExists(sys32 + "\\simfilter.dll") ? "still there" : "removed",
+        qxt::regKeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\simcard") ? "still there"
+                                                                                              : "removed");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    outDir = argc > 1 ? argv[1] : ".";
+    DWORD began = GetTickCount();
+    if (card() == INVALID_HANDLE_VALUE) {
+        say("no simulated card in this prefix");
+        return 2;
+    }
+    resetCard();
+    say("== tunerkey.exe starts ==");
+    Tunerkey run;
+    if (!startTunerkey(&run)) {
+        say("tunerkey.exe did not start");
+        return 3;
+    }
+    say("tunerkey.exe runs (pid %lu): no window, an icon in the notification area; polling the card every 65 "
+        "ms",
+        run.child.pid);
+
+    applications();
+    pointer();
+    shutDown();
+    dialogs(run);
+
+    say("");
+    say("== Exit from the tray menu ==");
+    if (!trayMenuKeys({VK_UP, VK_RETURN}, NULL))
+        problem("no tray menu");
+    int code = qxt::waitProcess(&run.child, 5000);
+    say("tunerkey.exe ended with exit code %d", code);
+    if (code != 0)
+        problem("tunerkey did not end through Exit");
+
+    sweepDriver();
+    closeAll();
+    say("");
+    say("demonstration done in %.0f s, %d problem(s)", (GetTickCount() - began) / 1000.0, problems);
+    return problems == 0 ? 0 : 1;
+}
