@@ -19,8 +19,12 @@ if [ "$mode" = scripted ]; then
     line=${line%$'\r'}
     case "$line" in
       "SNAP "*)
-        name=${line#SNAP }
+        read -r _ name x y w h <<<"$line"
         shot "$name"
+        # The window it is about, cut out for the README.
+        if [ -n "${h:-}" ] && [ -f "$out/$name.png" ]; then
+          convert "$out/$name.png" -crop "${w}x${h}+${x}+${y}" +repage "$out/$name.window.png" 2>/dev/null || true
+        fi
         touch "$out/.$name.done"
         ;;
       *) printf '%s\n' "$line" ;;

@@ -44,10 +44,29 @@ void problem(const char *what)
     say("   !! %s", what);
 }
 
-void snap(const char *name)
+// A screenshot of the desktop; with `around`, also one of that part of it
+// ("SNAP name" or "SNAP name x y width height").
+// The window with a margin of desktop around it.
+RECT frameOf(HWND w, int margin = 12)
+{
+    RECT r = {0, 0, 0, 0};
+    GetWindowRect(w, &r);
+    InflateRect(&r, margin, margin);
+    if (r.left < 0)
+        r.left = 0;
+    if (r.top < 0)
+        r.top = 0;
+    return r;
+}
+
+void snap(const char *name, const RECT *around = NULL)
 {
     qxt::pumpMessages(400); // let the desktop paint
-    say("SNAP %s", name);
+    if (around != NULL)
+        say("SNAP %s %ld %ld %ld %ld", name, around->left, around->top, around->right - around->left,
+            around->bottom - around->top);
+    else
+        say("SNAP %s", name);
     std::string done = outDir + "\\." + name + ".done";
     if (!qxt::waitUntil([&] { return qxt::fileExists(done); }, 10000))
         problem("no screenshot taken");
@@ -117,23 +136,22 @@ void pressKey(int code, unsigned reads = 1)
         problem("the simulated card refused the key");
 }
 
-bool trayMenuKeys(const std::vector<WPARAM> &keys, const char *shot)
+bool trayMenuKeys(const std::vector<WPARAM> &keys, const char *shot, const char *choice)
 {
     if (!clickTrayIcon(true))
         return false;
     HWND menu = waitForPopupMenu();
     if (menu == NULL)
         return false;
-    HMENU h = (HMENU)SendMessageA(menu, MN_GETHMENU, 0, 0);
-    std::string entries;
-    for (int i = 0; i < GetMenuItemCount(h); ++i) {
-        char text[64] = "";
-        GetMenuStringA(h, i, text, sizeof text, MF_BYPOSITION);
-        entries += (GetMenuState(h, i, MF_BYPOSITION) & MF_SEPARATOR) ? "| " : std::string(text) + " ";
+    say("   right click on the tray icon: the menu opens");
+    if (shot) {
+        // The menu and the icon it belongs to, at the desktop's bottom right.
+        RECT r = frameOf(menu, 24);
+        r.right = GetSystemMetrics(SM_CXSCREEN);
+        r.bottom = GetSystemMetrics(SM_CYSCREEN);
+        snap(shot, &r);
     }
-    say("tray menu: %s", entries.c_str());
-    if (shot)
-        snap(shot);
+    say("   %s chosen", choice);
     for (WPARAM k : keys) {
         menuKey(menu, k);
         qxt::pumpMessages(100);
@@ -156,10 +174,11 @@ void applications()
         snprintf(pattern, sizeof pattern, "KEYDOWN main 0x%02X * -", 0x30 + code);
         if (!waitForLine(PowerVcr, pattern, from))
             problem("PowerVCR II did not get the key");
-        from += tell(PowerVcr, "PowerVCR II", from) > 0 ? 0 : 0;
+        tell(PowerVcr, "PowerVCR II", from);
         from = logLength(PowerVcr);
     }
-    snap("powervcr");
+    RECT p = frameOf(pvcr);
+    snap("powervcr", &p);
 
     pressKey(18);
     if (!waitForEnd(PowerVcr))
@@ -211,7 +230,8 @@ void shutDown()
         return problem("no Shut Down dialog");
     say("   dialog \"%s\": %s", qxt::windowText(dlg).c_str(),
         "Press \"Power\" to shut down, any other key cancels");
-    snap("shutdown-dialog");
+    RECT r = frameOf(dlg);
+    snap("shutdown-dialog", &r);
     pressKey(7);
     say(qxt::waitForGone(dlg) ? "   the dialog closed: shut-down cancelled" : "   !! the dialog stayed open");
 }
@@ -221,12 +241,12 @@ void dialogs(const Tunerkey &run)
     say("");
     say("== Tray menu and dialogs ==");
     // Up from no selection is Exit; once more is About.
-    if (!trayMenuKeys({VK_UP, VK_UP, VK_RETURN}, "tray-menu"))
+    if (!trayMenuKeys({VK_UP, VK_UP, VK_RETURN}, "tray-menu", "About"))
         return problem("no tray menu");
     HWND about = qxt::waitForDialog("QX770 Remote Control - About");
     if (about != NULL) {
-        say("   About chosen: \"%s\"", qxt::windowText(about).c_str());
-        snap("about-dialog");
+        RECT r = frameOf(about);
+        snap("about-dialog", &r);
         qxt::pressButton(about, IDOK);
         qxt::waitForGone(about);
     } else {
@@ -236,7 +256,8 @@ void dialogs(const Tunerkey &run)
     HWND setting = qxt::waitForDialog("QX770 Remote Control - Setting");
     if (setting != NULL) {
         say("   Setting dialog (Alt+?): the application the power key starts");
-        snap("setting-dialog");
+        RECT r = frameOf(setting);
+        snap("setting-dialog", &r);
         PostMessageA(setting, WM_COMMAND, IDCANCEL, 0);
         qxt::waitForGone(setting);
     } else {
@@ -264,18 +285,21 @@ void sweepDriver()
     HWND dlg = qxt::waitForDialog("QX770 Driver Removal", 10000);
     if (dlg == NULL)
         return problem("no drvsweep dialog");
-    snap("drvsweep-dialog");
+    RECT r = frameOf(dlg);
+    snap("drvsweep-dialog", &r);
     say("   OK pressed");
     qxt::pressButton(dlg, IDOK);
     qxt::waitUntil([&] { return !IsWindowVisible(dlg); }, 20000);
     HWND box = qxt::waitForDialog("QX770 Driver Removal", 5000);
     if (box != NULL) {
         say("   drvsweep: \"%s\"", qxt::messageBoxText(box).c_str());
-        snap("drvsweep-done");
+        RECT b = frameOf(box);
+        snap("drvsweep-done", &b);
         qxt::pressButton(box, IDOK);
     }
     qxt::waitProcess(&child, 10000);
     std::string sys32 = sweep::windowsDir() + "\\system32";
+    say("   (a driver that is loaded stays until Windows restarts, and drvsweep says so)");
     say("   capture filter file %s, service key %s",
         qxt::fileExists(sys32 + "\\simfilter.dll") ? "still there" : "removed",
         qxt::regKeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\simcard") ? "still there"
@@ -310,7 +334,7 @@ int main(int argc, char **argv)
 
     say("");
     say("== Exit from the tray menu ==");
-    if (!trayMenuKeys({VK_UP, VK_RETURN}, NULL))
+    if (!trayMenuKeys({VK_UP, VK_RETURN}, NULL, "Exit"))
         problem("no tray menu");
     int code = qxt::waitProcess(&run.child, 5000);
     say("tunerkey.exe ended with exit code %d", code);
