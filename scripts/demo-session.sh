@@ -67,11 +67,14 @@ From another terminal in $QX_REPO:
   $r/snap NAME                  a screenshot of the desktop as $r/NAME.png
   $r/log                        what PowerVCR II received
 See sim/README.md for every simremote command. Press Enter here to stop
-(it stops by itself after $limit minutes).
+(it stops by itself after $limit minutes; DEMO_MINUTES sets another limit).
 TEXT
-if [ -t 0 ] || [ -r /dev/tty ]; then
+if [ -t 0 ]; then
+  read -r -t $((limit * 60)) _ || true
+elif (exec </dev/tty) 2>/dev/null; then
   read -r -t $((limit * 60)) _ </dev/tty || true
 else
+  echo "(no terminal to read Enter from: it stops after $limit minutes)"
   sleep $((limit * 60))
 fi
 echo "Stopping."
