@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 
-.PHONY: all setup build build-x86_64 build-i686 demo test bench dist clean format
+.PHONY: all setup build build-x86_64 build-i686 demo test bench dist screenshots clean format
 
 all: build
 
@@ -37,6 +37,10 @@ bench: build
 
 dist: build
 	@bash scripts/dist.sh
+
+# Pictures of the tray menu and the dialogs; OUT=docs/screenshots refreshes the README's.
+screenshots: build
+	@bash scripts/screenshots.sh $(OUT)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')

@@ -142,7 +142,8 @@ TEST(Launch, FromAFolderWithBlanksStartsTheRightProgram)
     qxt::MessageRecorder focus("QxFocusHolder", "Focus Holder", true);
     SetForegroundWindow(focus.hwnd());
     EXPECT_EQ(powerVcrTarget.bringToFront(), w);
-    EXPECT_EQ(GetForegroundWindow(), w);
+    // Another process's window becomes the foreground one asynchronously under Wine.
+    EXPECT_TRUE(qxt::waitUntil([&] { return GetForegroundWindow() == w; }, 3000));
     qxt::pumpMessages(300);
     EXPECT_EQ(countStarts(standin::logOf(dir), ""), 1) << "no second copy";
     PostMessageA(w, WM_CLOSE, 0, 0);

@@ -11,42 +11,22 @@
 
 static const char *MainClass = "QX770 Remote Control";
 
-// Writes the screen rectangle `r` as a 24-bit BMP.
-static bool capture(const RECT &r, const std::string &path)
+// Asks the picture taker outside Wine for the screen rectangle `r`: writes
+// NAME.rect ("x y w h") and waits for NAME.done. Reading the screen from inside
+// Wine (BitBlt of the screen DC) leaves other processes' child windows black.
+static bool capture(const RECT &r, const std::string &base)
 {
     int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0)
         return false;
-    HDC screen = GetDC(NULL);
-    HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    void *bits = NULL;
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    DWORD stride = ((DWORD)w * 3 + 3) & ~3u, size = stride * (DWORD)h;
-    BITMAPFILEHEADER fh = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-    fh.bfSize = fh.bfOffBits + size;
-    FILE *f = fopen(path.c_str(), "wb");
-    bool ok = f != NULL;
-    if (ok) {
-        ok = fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
-             fwrite(bits, size, 1, f) == 1;
-        fclose(f);
-    }
-    SelectObject(mem, old);
-    DeleteObject(dib);
-    DeleteDC(mem);
-    ReleaseDC(NULL, screen);
-    printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
+    char line[64];
+    snprintf(line, sizeof line, "%ld %ld %d %d\n", (long)r.left, (long)r.top, w, h);
+    std::string done = base + ".done";
+    DeleteFileA(done.c_str());
+    if (!qxt::writeFile(base + ".tmp", line) || !MoveFileA((base + ".tmp").c_str(), (base + ".rect").c_str()))
+        return false;
+    bool ok = qxt::waitUntil([&] { return qxt::fileExists(done); }, 15000);
+    printf("%s %s\n", ok ? "pictured" : "no picture of", base.c_str());
     return ok;
 }
 
@@ -113,7 +93,7 @@ int main(int argc, char **argv)
             r.bottom = b.bottom;
             r.left = r.left < b.right - 320 ? r.left : b.right - 320;
         }
-        failed += !capture(r, out + "\\tray-menu.bmp");
+        failed += !capture(r, out + "\\tray-menu");
         menuKey(menu, VK_ESCAPE);
         qxt::waitUntil([&] { return !IsWindowVisible(menu); });
     } else {
@@ -125,12 +105,12 @@ int main(int argc, char **argv)
     auto press = [](int id) {
         return [=](HWND dlg) { PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, 0), 0); };
     };
-    failed += !dialogPicture("QX770 Remote Control - About", post(30), press(IDOK), out + "\\about.bmp");
+    failed += !dialogPicture("QX770 Remote Control - About", post(30), press(IDOK), out + "\\about");
     failed +=
-        !dialogPicture("QX770 Remote Control - Setting", post(32), press(IDCANCEL), out + "\\setting.bmp");
+        !dialogPicture("QX770 Remote Control - Setting", post(32), press(IDCANCEL), out + "\\setting");
     failed += !dialogPicture(
         "QX770 Remote Control - Shut Down", [] { simremote("press shutdown"); },
-        [](HWND) { simremote("press 5"); }, out + "\\shutdown.bmp");
+        [](HWND) { simremote("press 5"); }, out + "\\shutdown");
 
     PostMessageA(main, WM_COMMAND, 1201, 0);
     qxt::waitProcess(&tk, 5000);
