@@ -7,13 +7,12 @@
 
 #include <stdio.h>
 
-#include <ctype.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "card_client.h"
+#include "host_process.h"
 #include "qxtest.h"
 
 namespace
@@ -47,53 +46,9 @@ LRESULT CALLBACK receiverProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
 }
 
 // Under Wine, GetProcessTimes gives every process the same figure; the host's
-// process table (drive Z: is the host's root) has the real ones.
-std::string readHostFile(const std::string &path)
-{
-    std::string out;
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_EXISTING, 0, NULL);
-    if (f == INVALID_HANDLE_VALUE)
-        return out;
-    char buf[4096];
-    DWORD n;
-    while (ReadFile(f, buf, sizeof buf, &n, NULL) && n > 0)
-        out.append(buf, n);
-    CloseHandle(f);
-    return out;
-}
-
-std::string lower(std::string s)
-{
-    for (char &c : s)
-        c = (char)tolower((unsigned char)c);
-    return s;
-}
-
-// The host process running `exe` in this Wine prefix, or "".
-std::string hostProcessOf(const char *exe)
-{
-    char prefix[MAX_PATH] = "";
-    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
-    std::string wanted = std::string("WINEPREFIX=") + prefix + '\0';
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA("Z:\\proc\\*", &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return "";
-    std::string found;
-    do {
-        if (!isdigit((unsigned char)fd.cFileName[0]))
-            continue;
-        std::string dir = std::string("Z:\\proc\\") + fd.cFileName;
-        if (lower(readHostFile(dir + "\\cmdline")).find(exe) == std::string::npos)
-            continue;
-        if (prefix[0] && readHostFile(dir + "\\environ").find(wanted) == std::string::npos)
-            continue;
-        found = dir;
-    } while (found.empty() && FindNextFileA(h, &fd));
-    FindClose(h);
-    return found;
-}
+// process table has the real ones.
+using qxt::hostProcessOf;
+using qxt::readHostFile;
 
 // User and system time of a host process, from its stat line (clock ticks of 10 ms).
 double cpuMs(const std::string &hostProcess)
