@@ -32,7 +32,7 @@ for exe in tunerkey.exe drvsweep.exe; do
   size=$(stat -c %s "$stage/$exe")
   verdict=ok
   [ "$size" -lt "$limit" ] || verdict="over the 300 KB goal"
-  version=$(strings -el "$stage/$exe" | grep -A1 -x FileVersion | tail -1)
+  version=$(i686-w64-mingw32-strings -el "$stage/$exe" | grep -A1 -x FileVersion | tail -1)
   printf '  %-14s %7d bytes (%d KB)  version %s  %s\n' "$exe" "$size" $(((size + 1023) / 1024)) "${version:-none}" "$verdict"
 done
 printf '  %-14s %7d bytes\n' "$(basename "$zip")" "$(stat -c %s "$zip")"
