@@ -1,5 +1,5 @@
 // The scripted demonstration run by scripts/demo.sh inside the Wine bench: the
-// simulated card's remote drives tunerkey.exe and the stand-in applications,
+// simulated card's remote (simremote.exe) drives tunerkey.exe and the stand-in applications,
 // and every step is told on standard output: the key pressed, and what each
 // application received. "SNAP name" lines ask the script for a screenshot; it
 // answers by creating "<out>\.name.done".
@@ -72,19 +72,20 @@ void snap(const char *name, const RECT *around = NULL)
         problem("no screenshot taken");
 }
 
-// The names of the keys as the remote shows them.
-std::string keyName(int code)
+// What a key is, for the transcript; simremote knows the power and shut-down
+// keys by name.
+const char *keyMeaning(int code)
 {
-    if (code >= 1 && code <= 9)
-        return "digit " + std::to_string(code);
-    if (code == 10)
-        return "digit 0";
-    if (code == 18)
-        return "power";
-    if (code == 15)
-        return "shut-down key (15)";
-    static const char *const directions[] = {"", "up-left", "up", "up-right", "left", "", "right"};
-    return "code " + std::to_string(code) + (code < 7 ? std::string(" ") + directions[code] : "");
+    static const char *const digits[] = {"",        "digit 1", "digit 2", "digit 3", "digit 4", "digit 5",
+                                         "digit 6", "digit 7", "digit 8", "digit 9", "digit 0"};
+    if (code >= 1 && code <= 10)
+        return digits[code];
+    return code == 18 ? "the power key" : code == 15 ? "the shut-down key, code 15" : "";
+}
+
+std::string remoteName(int code)
+{
+    return code == 18 ? "power" : code == 15 ? "shutdown" : std::to_string(code);
 }
 
 std::string readable(const std::string &line)
@@ -126,14 +127,18 @@ size_t tell(const App &app, const char *name, size_t from)
     return got.size();
 }
 
-void pressKey(int code, unsigned reads = 1)
+void pressKey(int code, unsigned reads = 1, const char *meaning = NULL)
 {
     qxt::pumpMessages(300); // a new key, never a repeat of the one before
     say("");
-    say("remote: %s%s", keyName(code).c_str(),
-        reads > 1 ? (" held for " + std::to_string(reads) + " reads").c_str() : "");
-    if (!press(code, reads))
-        problem("the simulated card refused the key");
+    // The virtual remote a person would use, as a program of its own.
+    std::string args = "press " + remoteName(code);
+    if (reads > 1)
+        args += " --reads " + std::to_string(reads);
+    say("remote: simremote %s   (%s%s)", args.c_str(), meaning ? meaning : keyMeaning(code),
+        reads > 1 ? ", held down" : "");
+    if (qxt::runProgram("\"" + qxt::programPath("simremote.exe") + "\" " + args) != 0)
+        problem("simremote could not press the key");
 }
 
 bool trayMenuKeys(const std::vector<WPARAM> &keys, const char *shot, const char *choice)
@@ -205,7 +210,7 @@ void pointer()
     say("== No application running: the remote moves the pointer ==");
     SetCursorPos(200, 384);
     qxt::pumpMessages(500);
-    pressKey(6, 16);
+    pressKey(6, 16, "6: right, for the mouse");
     std::string trail = "200";
     LONG last = 200;
     DWORD start = GetTickCount();
