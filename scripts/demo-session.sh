@@ -42,6 +42,8 @@ timeout -k 5 $((limit * 60)) "$WINE" 'C:\Program Files\CyberLink\PowerVCR II\PVC
 cat >"$out/remote" <<REMOTE
 #!/usr/bin/env bash
 # The virtual remote of the running demonstration: remote press 5, remote press power, ...
+# Once the demonstration has ended its prefix is gone: Wine would make a new one.
+[ -d '$WINEPREFIX' ] || { echo "the demonstration is not running" >&2; exit 1; }
 export WINEPREFIX='$WINEPREFIX' WINELOADER='$WINELOADER' WINESERVER='$WINESERVER' WINEDEBUG=-all DISPLAY='$DISPLAY'
 exec '$WINE' '$QX_BIN/simremote.exe' "\$@"
 REMOTE
