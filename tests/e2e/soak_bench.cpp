@@ -27,8 +27,8 @@ using namespace e2e;
 namespace
 {
 
-// Wine answers the Windows-side queries with nothing (a failed call or 0): they
-// are printed as "-" then, and the host's figures tell.
+// Wine answers the Windows-side queries with nothing (a failed call or 0); the
+// host's figures of the same process tell instead.
 struct Figures {
     DWORD handles = 0, gdi = 0, user = 0;
     SIZE_T privateBytes = 0;
