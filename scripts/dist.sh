@@ -20,10 +20,12 @@ done
 cp "$repo/README.md" "$stage/README.md"
 cp "$repo/docs/real-card.md" "$stage/GUIDE.md"
 # The README's pictures, where its links point.
-if [ -d "$repo/docs/pictures" ]; then
-  mkdir -p "$stage/docs/pictures"
-  cp "$repo"/docs/pictures/*.png "$stage/docs/pictures/"
-fi
+for dir in docs/pictures docs/screenshots; do
+  if [ -d "$repo/$dir" ]; then
+    mkdir -p "$stage/$dir"
+    cp "$repo/$dir"/*.png "$stage/$dir/"
+  fi
+done
 (cd "$out" && zip -q -r "$zip" qx770-utilities)
 
 echo "Release: ${zip#$repo/}"
