@@ -2,7 +2,7 @@
  * capture driver's property requests from the card model, and the virtual
  * remote's control requests, on one device "\Device\simcard" (user path
  * "\\.\simcard"). With pending on, property requests are completed a moment
- * later from a timer instead of at once. */
+ * later by a worker thread instead of at once. */
 #include <ntddk.h>
 
 #include "card_model.h"
@@ -11,11 +11,19 @@
 #define LINK_NAME L"\\DosDevices\\simcard"
 #define PENDING_MAX 32
 
+/* Exported by the kernel; declared in ntifs.h, which a device driver does not include. */
+NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable, PLARGE_INTEGER timeout);
+
 static PDEVICE_OBJECT Device;
 static KSPIN_LOCK Lock;
 static SimCard Card;
-static KTIMER PendTimer;
-static KDPC PendDpc;
+/* The worker that completes held-back requests. Not a timer DPC: under Wine,
+ * re-arming a KTIMER while its DPC is still returning waits for that DPC with
+ * the kernel's sync lock held, which the DPC's own return needs. The
+ * dispatch thread then blocks for good and the card answers nothing. */
+static KEVENT PendWake; /* auto-reset: a request was held back, or unload */
+static HANDLE PendThread;
+static volatile LONG PendStop;
 static PIRP Pending[PENDING_MAX];
 static ULONG PendingCount;
 
@@ -36,15 +44,11 @@ static NTSTATUS complete(PIRP irp, NTSTATUS status, ULONG_PTR information)
 }
 
 /* Completes every request held back while pending was on. */
-static VOID NTAPI completePending(PKDPC dpc, PVOID context, PVOID arg1, PVOID arg2)
+static void completePending(void)
 {
     PIRP irps[PENDING_MAX];
     ULONG n, i;
     KIRQL irql;
-    (void)dpc;
-    (void)context;
-    (void)arg1;
-    (void)arg2;
     KeAcquireSpinLock(&Lock, &irql);
     n = PendingCount;
     for (i = 0; i < n; i++)
@@ -53,6 +57,23 @@ static VOID NTAPI completePending(PKDPC dpc, PVOID context, PVOID arg1, PVOID ar
     KeReleaseSpinLock(&Lock, irql);
     for (i = 0; i < n; i++)
         IoCompleteRequest(irps[i], IO_NO_INCREMENT);
+}
+
+/* Waits for held-back requests, lets 1 ms pass, completes them all. A request
+ * held back while the worker sleeps or completes leaves the event set, so it
+ * is seen on the next round. */
+static VOID NTAPI pendWorker(PVOID context)
+{
+    LARGE_INTEGER delay;
+    (void)context;
+    delay.QuadPart = -10000; /* 1 ms */
+    while (!PendStop) {
+        KeWaitForSingleObject(&PendWake, Executive, KernelMode, FALSE, NULL);
+        if (!PendStop)
+            KeDelayExecutionThread(KernelMode, FALSE, &delay);
+        completePending();
+    }
+    PsTerminateSystemThread(STATUS_SUCCESS);
 }
 
 static NTSTATUS propertyRequest(PIRP irp, PIO_STACK_LOCATION sp)
@@ -65,7 +86,6 @@ static NTSTATUS propertyRequest(PIRP irp, PIO_STACK_LOCATION sp)
     unsigned int status;
     int pend;
     KIRQL irql;
-    LARGE_INTEGER due;
 
     if (!in || !out)
         return complete(irp, STATUS_INVALID_PARAMETER, 0);
@@ -73,7 +93,7 @@ static NTSTATUS propertyRequest(PIRP irp, PIO_STACK_LOCATION sp)
     /* The answer is copied into the output by the card itself: the input and
      * output of a METHOD_NEITHER request need not be the same memory. */
     status = simcard_property(&Card, in, inLen, out, outLen, nowMs(), &written);
-    pend = Card.pend && PendingCount < PENDING_MAX;
+    pend = Card.pend && PendThread && PendingCount < PENDING_MAX;
     if (pend) {
         irp->IoStatus.Status = (NTSTATUS)status;
         irp->IoStatus.Information = written;
@@ -82,8 +102,7 @@ static NTSTATUS propertyRequest(PIRP irp, PIO_STACK_LOCATION sp)
     }
     KeReleaseSpinLock(&Lock, irql);
     if (pend) {
-        due.QuadPart = -10000; /* 1 ms */
-        KeSetTimer(&PendTimer, due, &PendDpc);
+        KeSetEvent(&PendWake, IO_NO_INCREMENT, FALSE);
         return STATUS_PENDING;
     }
     return complete(irp, (NTSTATUS)status, written);
@@ -147,8 +166,14 @@ static VOID NTAPI unload(PDRIVER_OBJECT driver)
 {
     UNICODE_STRING link;
     (void)driver;
-    KeCancelTimer(&PendTimer);
-    completePending(NULL, NULL, NULL, NULL);
+    if (PendThread) {
+        InterlockedExchange(&PendStop, 1);
+        KeSetEvent(&PendWake, IO_NO_INCREMENT, FALSE);
+        ZwWaitForSingleObject(PendThread, FALSE, NULL);
+        ZwClose(PendThread);
+        PendThread = NULL;
+    }
+    completePending();
     RtlInitUnicodeString(&link, LINK_NAME);
     IoDeleteSymbolicLink(&link);
     if (Device)
@@ -163,8 +188,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
     (void)registryPath;
 
     KeInitializeSpinLock(&Lock);
-    KeInitializeTimer(&PendTimer);
-    KeInitializeDpc(&PendDpc, completePending, NULL);
+    KeInitializeEvent(&PendWake, SynchronizationEvent, FALSE);
     simcard_init(&Card);
 
     RtlInitUnicodeString(&name, DEVICE_NAME);
@@ -182,6 +206,9 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
     driver->MajorFunction[IRP_MJ_CLOSE] = dispatchOpenClose;
     driver->MajorFunction[IRP_MJ_CLEANUP] = dispatchOpenClose;
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = dispatchControl;
+    /* Without the worker, requests are answered at once even with pending on. */
+    if (!NT_SUCCESS(PsCreateSystemThread(&PendThread, THREAD_ALL_ACCESS, NULL, NULL, NULL, pendWorker, NULL)))
+        PendThread = NULL;
     driver->DriverUnload = unload;
     return STATUS_SUCCESS;
 }
