@@ -1,7 +1,9 @@
 // Polls through the capture code while the card's pending completion is
-// switched on and off under them. The card once stopped answering for good
-// after a few hundred such requests, so every wait here is bounded: a stall
-// fails the test instead of hanging it.
+// switched on and off under them, and a second client sends bare requests at
+// the same time (as a benchmark does), so that several requests are held back
+// at once. The card once stopped answering for good after a few hundred such
+// polls, so every wait here is bounded: a stall fails the test instead of
+// hanging it.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -22,6 +24,7 @@ const DWORD StallMs = 5000; // no progress for this long: the card is stuck
 volatile LONG PollsDone = 0;
 volatile LONG BadPolls = 0;
 volatile LONG Toggles = 0;
+volatile LONG BareRequests = 0;
 volatile LONG ToggleErrors = 0;
 volatile LONG Stop = 0;
 
@@ -34,6 +37,23 @@ unsigned __stdcall pollLoop(void *)
         if (!ok)
             InterlockedIncrement(&BadPolls);
         InterlockedIncrement(&PollsDone);
+    }
+    return 0;
+}
+
+// Requests of a property set the card does not serve: refused before they
+// touch the card's state, so the polls read what they would alone, yet held
+// back like any other while pending is on.
+unsigned __stdcall bareLoop(void *)
+{
+    RegisterRequest request = {};
+    request.header = {GUID_NULL, BT848_CUSTPROP_REGISTER, KSPROPERTY_TYPE_GET_FLAG};
+    while (!Stop) {
+        DWORD returned = 0;
+        RegisterRequest answer = request;
+        syncDeviceControl(CaptureFilter.deviceHandle, KS_PROPERTY_IOCTL, &answer, sizeof answer, &answer,
+                          sizeof answer, &returned);
+        InterlockedIncrement(&BareRequests);
     }
     return 0;
 }
@@ -83,25 +103,29 @@ TEST(PendingToggle, PollsCompleteWhilePendingIsSwitched)
 
     HANDLE poller = (HANDLE)_beginthreadex(NULL, 0, pollLoop, NULL, 0, NULL);
     HANDLE toggler = (HANDLE)_beginthreadex(NULL, 0, toggleLoop, NULL, 0, NULL);
-    ASSERT_TRUE(poller && toggler);
+    HANDLE bare = (HANDLE)_beginthreadex(NULL, 0, bareLoop, NULL, 0, NULL);
+    ASSERT_TRUE(poller && toggler && bare);
     bool polled = waitWhileMoving(poller, &PollsDone);
     InterlockedExchange(&Stop, 1);
-    bool toggled = WaitForSingleObject(toggler, StallMs) == WAIT_OBJECT_0;
-    if (!polled || !toggled) {
+    // After a stall the other two are stuck as well: no need to wait for them.
+    bool others = polled && WaitForSingleObject(toggler, StallMs) == WAIT_OBJECT_0 &&
+                  WaitForSingleObject(bare, StallMs) == WAIT_OBJECT_0;
+    if (!others) {
         // The stuck threads cannot be released; end here rather than hang in teardown.
-        ADD_FAILURE() << "the card stopped answering after " << PollsDone << " polls and " << Toggles
-                      << " switches (polls " << (polled ? "done" : "stuck") << ", switches "
-                      << (toggled ? "done" : "stuck") << ")";
+        ADD_FAILURE() << "the card stopped answering after " << PollsDone << " polls, " << Toggles
+                      << " switches of pending and " << BareRequests << " bare requests";
         fflush(stdout);
         TerminateProcess(GetCurrentProcess(), 1);
     }
     CloseHandle(poller);
     CloseHandle(toggler);
+    CloseHandle(bare);
     EXPECT_EQ(PollsDone, Polls);
     EXPECT_EQ(BadPolls, 0);
     EXPECT_EQ(ToggleErrors, 0);
     EXPECT_GT(Toggles, 10);
-    std::printf("%ld polls, %ld switches of pending\n", (long)PollsDone, (long)Toggles);
+    std::printf("%ld polls, %ld switches of pending, %ld bare requests\n", (long)PollsDone, (long)Toggles,
+                (long)BareRequests);
 
     // Still answering, at once and pending.
     for (unsigned int on = 0; on < 2; on++) {
