@@ -58,8 +58,8 @@ unsigned __stdcall bareLoop(void *)
     return 0;
 }
 
-// Its own handle to the card, so that a control request never waits behind
-// the polls' handle.
+// Switches pending through a handle of its own, counting refusals: the
+// fixture's commands report into the test, which is the main thread's job.
 unsigned __stdcall toggleLoop(void *)
 {
     HANDLE card = simcard_open();
