@@ -121,6 +121,12 @@ extern EnumKeyLists EnumKeys;
 // ---- registry ------------------------------------------------------------------
 // A string value of `subkey` below `parent`; empty (and false) when unreadable.
 bool ReadSubkeyText(HKEY parent, const char *subkey, const char *value, char *out, DWORD size);
+// The one walk of a device-class key: `action` sees each subkey's name and
+// "DriverDesc" and says whether it deleted the subkey (the next one then takes
+// the same index). Names are read into `nameSize` bytes (at most 256).
+typedef bool (*ClassSubkeyAction)(HKEY classKey, const char *name, const char *desc, void *context);
+void ForEachClassSubkey(const char *classPath, REGSAM access, DWORD nameSize, ClassSubkeyAction action,
+                        void *context);
 extern char ClassKeyPath[256];
 void SelectClassKey(const UninstallConfig &cfg);
 int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains);

@@ -61,31 +61,35 @@ static void deleteNamed(const char *dir, const char *name, const ProgressView &v
         DeleteListedFile(path, view, remains);
 }
 
+struct InfPathScan {
+    const UninstallConfig *cfg;
+    InfPathList *list;
+};
+
+// Notes the "InfPath" of a subkey whose description begins with an entry's.
+static bool noteInfPath(HKEY classKey, const char *name, const char *desc, void *context)
+{
+    InfPathScan *scan = (InfPathScan *)context;
+    const UninstallConfig &cfg = *scan->cfg;
+    InfPathList *list = scan->list;
+    const DriverEntry *lists[2] = {cfg.devices, cfg.extDevices};
+    int counts[2] = {cfg.deviceCount, cfg.extDeviceCount};
+    for (int l = 0; l < 2; l++) {
+        for (int i = 0; i < counts[l]; i++) {
+            if (!DescriptionBeginsWith(desc, lists[l][i].driverDesc) || list->count >= KEY_LIST_CAPACITY)
+                continue;
+            if (ReadSubkeyText(classKey, name, "InfPath", list->paths[list->count], 256))
+                list->count++;
+        }
+    }
+    return false;
+}
+
 void CollectInfPaths(const UninstallConfig &cfg, InfPathList *list)
 {
     SelectClassKey(cfg);
-    HKEY classKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ClassKeyPath, 0, KEY_READ, &classKey) != ERROR_SUCCESS)
-        return;
-    for (DWORD index = 0;; index++) {
-        char name[250];
-        DWORD nameSize = sizeof name;
-        if (RegEnumKeyExA(classKey, index, name, &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        char desc[256];
-        ReadSubkeyText(classKey, name, "DriverDesc", desc, sizeof desc);
-        const DriverEntry *lists[2] = {cfg.devices, cfg.extDevices};
-        int counts[2] = {cfg.deviceCount, cfg.extDeviceCount};
-        for (int l = 0; l < 2; l++) {
-            for (int i = 0; i < counts[l]; i++) {
-                if (!DescriptionBeginsWith(desc, lists[l][i].driverDesc) || list->count >= KEY_LIST_CAPACITY)
-                    continue;
-                if (ReadSubkeyText(classKey, name, "InfPath", list->paths[list->count], 256))
-                    list->count++;
-            }
-        }
-    }
-    RegCloseKey(classKey);
+    InfPathScan scan = {&cfg, list};
+    ForEachClassSubkey(ClassKeyPath, KEY_READ, 250, noteInfPath, &scan);
 }
 
 // Driver files of the main and then the extra entries, one step each.

@@ -57,27 +57,28 @@ static bool deleteByDescription(HKEY classKey, const char *classPath, const char
     return false;
 }
 
-// Deletes every subkey whose "DriverDesc" equals an entry's description. After a
-// deletion the next subkey takes the same index, so the index stays.
+struct ClassPass {
+    const char *classPath;
+    const UninstallConfig *cfg;
+    Remains *remains;
+};
+
+// Deletes the subkey when its "DriverDesc" equals an entry's description.
+static bool deleteMatching(HKEY classKey, const char *name, const char *desc, void *context)
+{
+    ClassPass *pass = (ClassPass *)context;
+    const UninstallConfig &cfg = *pass->cfg;
+    return deleteByDescription(classKey, pass->classPath, name, desc, cfg.devices, cfg.deviceCount,
+                               pass->remains) ||
+           deleteByDescription(classKey, pass->classPath, name, desc, cfg.extDevices, cfg.extDeviceCount,
+                               pass->remains);
+}
+
+// Deletes every subkey whose "DriverDesc" equals an entry's description.
 static void classSubkeyPass(const char *classPath, const UninstallConfig &cfg, Remains *remains)
 {
-    HKEY classKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, classPath, 0, KEY_ALL_ACCESS, &classKey) != ERROR_SUCCESS)
-        return;
-    for (DWORD index = 0;;) {
-        char name[256];
-        DWORD nameSize = sizeof name;
-        if (RegEnumKeyExA(classKey, index, name, &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        char desc[256];
-        ReadSubkeyText(classKey, name, "DriverDesc", desc, sizeof desc);
-        bool gone =
-            deleteByDescription(classKey, classPath, name, desc, cfg.devices, cfg.deviceCount, remains) ||
-            deleteByDescription(classKey, classPath, name, desc, cfg.extDevices, cfg.extDeviceCount, remains);
-        if (!gone)
-            index++;
-    }
-    RegCloseKey(classKey);
+    ClassPass pass = {classPath, &cfg, remains};
+    ForEachClassSubkey(classPath, KEY_ALL_ACCESS, 256, deleteMatching, &pass);
 }
 
 // Deletes each name below the key at `path`.

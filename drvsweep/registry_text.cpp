@@ -1,4 +1,5 @@
-// One string value of a subkey, read into a fixed text that is always terminated.
+// Reading device-class keys: one string value of a subkey, read into a fixed text
+// that is always terminated, and the walk of a class key's subkeys.
 #include "drvsweep.h"
 
 bool ReadSubkeyText(HKEY parent, const char *subkey, const char *value, char *out, DWORD size)
@@ -17,4 +18,25 @@ bool ReadSubkeyText(HKEY parent, const char *subkey, const char *value, char *ou
     }
     out[got < size ? got : size - 1] = '\0';
     return true;
+}
+
+void ForEachClassSubkey(const char *classPath, REGSAM access, DWORD nameSize, ClassSubkeyAction action,
+                        void *context)
+{
+    HKEY classKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, classPath, 0, access, &classKey) != ERROR_SUCCESS)
+        return;
+    char name[256];
+    if (nameSize > sizeof name)
+        nameSize = sizeof name;
+    for (DWORD index = 0;;) {
+        DWORD size = nameSize;
+        if (RegEnumKeyExA(classKey, index, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        char desc[256];
+        ReadSubkeyText(classKey, name, "DriverDesc", desc, sizeof desc);
+        if (!action(classKey, name, desc, context))
+            index++;
+    }
+    RegCloseKey(classKey);
 }
