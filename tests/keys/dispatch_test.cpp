@@ -95,26 +95,28 @@ struct DialogAnswerer {
 
 } // namespace
 
-TEST_F(Dispatch, OpenShutDownDialogTakesEveryKey)
+TEST_F(Dispatch, OpenShutDownDialogTakesEveryKeyButASwallowedRepeat)
 {
     qxt::MessageRecorder prompt("QxPrompt", "Prompt");
     ShutdownPrompt = prompt.hwnd();
     powerVcrTarget.active = 1; // the dialog comes before any target
     struct Case {
         int key;
-        WPARAM sent;
+        WPARAM sent; // 0: nothing
     } cases[] = {{KEY_POWER, VK_RETURN},
                  {5, VK_ESCAPE},
                  {KEY_SHUTDOWN, VK_ESCAPE},
-                 {KEY_SUPPRESSED, VK_ESCAPE},
+                 {KEY_SUPPRESSED, 0},
                  {0, VK_ESCAPE}};
     for (const Case &c : cases) {
         prompt.clear();
         dispatchRemoteKey(main.hwnd(), c.key);
         std::vector<qxt::Received> got = prompt.received(WM_KEYDOWN);
-        ASSERT_EQ(got.size(), 1u) << "key " << c.key;
-        EXPECT_EQ(got[0].wParam, c.sent) << "key " << c.key;
-        EXPECT_EQ(got[0].lParam, 0);
+        ASSERT_EQ(got.size(), c.sent ? 1u : 0u) << "key " << c.key;
+        if (c.sent) {
+            EXPECT_EQ(got[0].wParam, c.sent) << "key " << c.key;
+            EXPECT_EQ(got[0].lParam, 0);
+        }
     }
 }
 

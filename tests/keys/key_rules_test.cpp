@@ -12,12 +12,13 @@ struct Read {
 };
 
 // Runs reads through a fresh repeat state; the keys that come out.
-std::vector<int> keysOut(const std::vector<Read> &reads, bool target, std::vector<bool> *newKeys = nullptr)
+std::vector<int> keysOut(const std::vector<Read> &reads, bool target, std::vector<bool> *newKeys = nullptr,
+                         bool prompt = false)
 {
     KeyRepeatState s = {0, 0, 0};
     std::vector<int> out;
     for (const Read &r : reads) {
-        RepeatOutcome o = applyRepeatRule(&s, r.code, r.at, target);
+        RepeatOutcome o = applyRepeatRule(&s, r.code, r.at, target, prompt);
         out.push_back(o.key);
         if (newKeys)
             newKeys->push_back(o.newKey);
@@ -69,6 +70,32 @@ TEST(RepeatRule, HeldKeyActsOnEveryReadWithoutATarget)
     std::vector<int> out = keysOut(heldKey(6, 25), false);
     for (int i = 0; i < 25; ++i)
         EXPECT_EQ(out[i], 6) << "read " << i;
+}
+
+// A press lasts a few reads: the power key and key 15 act on its first read only,
+// with or without a target, and so does any key while the Shut Down dialog is open.
+TEST(RepeatRule, PowerKeyKey15AndTheDialogsAnswersActOncePerPress)
+{
+    struct Case {
+        int code;
+        bool target, prompt;
+    } cases[] = {
+        {KEY_POWER, false, false},   {KEY_POWER, true, false}, {KEY_SHUTDOWN, false, false},
+        {KEY_SHUTDOWN, true, false}, {KEY_POWER, false, true}, {7, false, true},
+    };
+    for (const Case &c : cases) {
+        for (int reads : {2, 3, 12}) {
+            std::vector<int> out = keysOut(heldKey(c.code, reads), c.target, nullptr, c.prompt);
+            for (int i = 0; i < reads; ++i)
+                EXPECT_EQ(out[i], i == 0 ? c.code : KEY_SUPPRESSED)
+                    << "code " << c.code << (c.target ? " target" : "") << (c.prompt ? " dialog" : "")
+                    << ", read " << i << " of " << reads;
+        }
+    }
+    // A new press after a pause acts again.
+    std::vector<Read> twice = heldKey(KEY_POWER, 3);
+    twice.push_back({KEY_POWER, twice.back().at + 300});
+    EXPECT_EQ(keysOut(twice, false)[3], KEY_POWER);
 }
 
 TEST(RepeatRule, EveryReadCountsSoAGapRestartsTheRun)

@@ -26,8 +26,10 @@ struct TvAppTarget {
     // The main window (by class when windowClass is set, else by title prefix);
     // when none is found and the application is installed, starts it with WinExec.
     // The window is looked for once more right after the launch, without waiting.
+    // A failed launch is reported in a box; while it is up, no launch is tried.
     HWND findOrLaunch();
     // Looks by title prefix, then as findOrLaunch does; raises the window found.
+    // A window still closing from an earlier chord is let go first.
     HWND bringToFront();
 };
 
@@ -45,8 +47,24 @@ extern const DWORD DigitKeyParams[10];
 
 // Posts WM_KEYDOWN of digit 0 to 9 (no key-up). Other digits post nothing.
 void postDigitKey(HWND window, int digit);
-// Raises `window` and types Ctrl plus `letterKey` through the keyboard focus.
-void sendControlChord(HWND window, BYTE letterKey);
+// Raises `window` and types Ctrl plus `letterKey` through the keyboard focus, but
+// only once the window's thread holds the foreground: typed keys go to whatever
+// has the focus, and a refused raise would put them into the user's own window.
+// False, with nothing typed, when the window did not come forward.
+bool sendControlChord(HWND window, BYTE letterKey);
+// Raises another program's window: first lets a window sent its close chord go
+// (bounded), so that the chord's keys cannot follow the foreground to this one;
+// then asks for the foreground and waits up to 250 ms for the window's thread to
+// take it. True when it did.
+bool raiseWindow(HWND window);
+// A close chord was typed to `window`: the next raise of another window waits
+// until it has gone (at most two seconds).
+void noteClosingWindow(HWND window);
+// Waits (bounded) for the window noted by noteClosingWindow to go, then forgets it.
+void settleClosingWindow();
+// The raise itself; tests replace it to play a Windows that refuses the foreground
+// to a background program (Wine grants every request).
+extern BOOL(WINAPI *raiseWindowCall)(HWND window);
 // The top-level window with a direct child titled "VideoWindow2", or NULL.
 HWND findVideoWindowOwner();
 // Minimises or restores `mainWindow` (may be NULL) and the video window's owner,

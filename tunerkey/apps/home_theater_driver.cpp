@@ -118,9 +118,11 @@ void HomeTheaterDriver::key15()
 
 void HomeTheaterDriver::close()
 {
-    if (homeTheaterTarget.findByTitle() == NULL)
+    HWND w = homeTheaterTarget.findByTitle();
+    if (w == NULL)
         return;
     typeWithModifiers(ALL_MODIFIERS, VK_F8);
+    noteClosingWindow(w);
     homeTheaterTarget.active = 0;
 }
 

@@ -45,7 +45,10 @@ void keystrokeClose(const KeystrokeApp &app)
     HWND w = FindWindowA(app.windowClass, NULL);
     if (w == NULL)
         return;
-    sendControlChord(w, CLOSE_LETTER);
+    // A refused raise typed nothing: the application runs on and stays the target.
+    if (!sendControlChord(w, CLOSE_LETTER))
+        return;
+    noteClosingWindow(w);
     app.target->active = 0;
 }
 

@@ -10,7 +10,7 @@ enum KeyActionKind {
     KA_NONE,
     KA_KEYDOWN,         // WM_KEYDOWN, wParam = arg, lParam 0
     KA_DIGIT,           // postDigitKey with digit arg
-    KA_CHORD,           // sendControlChord with letter arg
+    KA_CHORD,           // sendControlChord with letter arg (nothing when the raise is refused)
     KA_ENTER_CHAR,      // WM_CHAR 0x0D, lParam 0x001C0001
     KA_DISABLE_CAP_DLG, // "DisableCapDlg" := 1, then WM_KEYDOWN arg
     KA_MINIMIZE,        // toggleMinimized of the main window and the video window's owner

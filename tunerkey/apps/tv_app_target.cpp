@@ -59,6 +59,10 @@ static HWND findMainWindow(TvAppTarget *t)
     return t->findByTitle();
 }
 
+// True while a failed launch is reported. The poll goes on inside the box's
+// message loop: without this, every further press would stack another box.
+static bool launchFailureShowing = false;
+
 HWND TvAppTarget::findOrLaunch()
 {
     HWND w = findMainWindow(this);
@@ -70,10 +74,15 @@ HWND TvAppTarget::findOrLaunch()
     // the system try "C:\Program.exe" first.
     char commandLine[256];
     snprintf(commandLine, sizeof commandLine, "\"%s\\%s\"", installPath, exeName);
-    if (WinExec(commandLine, SW_SHOW) >= 31)
+    if (launchFailureShowing)
+        return NULL;
+    if (WinExec(commandLine, SW_SHOW) >= 31) {
         active = 1;
-    else
+    } else {
+        launchFailureShowing = true;
         MessageBoxA(NULL, "Can't run launch TV application what you want.", "QX770 Remote Control", MB_OK);
+        launchFailureShowing = false;
+    }
     return findMainWindow(this);
 }
 
@@ -81,13 +90,14 @@ HWND TvAppTarget::bringToFront()
 {
     if (installed != 1)
         return NULL;
+    // Also before a launch: a new window takes the foreground by itself.
+    settleClosingWindow();
     HWND w = findByTitle();
     if (w == NULL)
         w = findOrLaunch();
     if (w == NULL)
         return NULL;
-    SetForegroundWindow(w);
-    SetActiveWindow(w);
+    raiseWindow(w);
     return w;
 }
 

@@ -48,8 +48,6 @@ const TargetRoute *activeTarget()
 
 void sendToTarget(const TargetRoute &t, int key)
 {
-    if (key == KEY_SUPPRESSED)
-        return;
     if (key == KEY_SHUTDOWN) {
         if (t.key15)
             t.key15();
@@ -87,6 +85,9 @@ bool anyTargetActive()
 
 void dispatchRemoteKey(HWND mainWindow, int key)
 {
+    // A swallowed repeat is a key for nobody, the Shut Down dialog included.
+    if (key == KEY_SUPPRESSED)
+        return;
     // The open Shut Down dialog takes every key: the power key confirms, any other cancels.
     HWND prompt = ShutdownPrompt;
     if (prompt != NULL) {
@@ -100,8 +101,6 @@ void dispatchRemoteKey(HWND mainWindow, int key)
         sendToTarget(*target, key);
         return;
     }
-    if (key == KEY_SUPPRESSED) // cannot happen without a target; never a key for anyone
-        return;
     if (key == KEY_SHUTDOWN)
         requestShutDown(mainWindow);
     else if (key == KEY_POWER)

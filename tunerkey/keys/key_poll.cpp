@@ -1,6 +1,7 @@
 #include "keys/keys.h"
 
 #include "capture/capture.h"
+#include "shell/shell.h"
 
 TimerSlot PollTimer = {false, 1, NULL, 65, keyPollTimerProc};
 
@@ -30,7 +31,8 @@ void pollRemote(HWND mainWindow)
     if (!fresh)
         return;
 
-    RepeatOutcome r = applyRepeatRule(&repeatState, code, GetTickCount(), anyTargetActive());
+    RepeatOutcome r =
+        applyRepeatRule(&repeatState, code, GetTickCount(), anyTargetActive(), ShutdownPrompt != NULL);
     if (r.newKey)
         resetMouseStepCounter();
     dispatchRemoteKey(mainWindow, r.key);

@@ -30,9 +30,21 @@ struct RepeatOutcome {
 
 // One receiver read through the repeat rule. Every read counts: a held key keeps
 // repeating while reads come less than 250 ms apart (unsigned difference, so the
-// tick counter's wrap is harmless). With an application as target a held key acts
-// on its first read and on every tenth repeat; without one, on every read.
-RepeatOutcome applyRepeatRule(KeyRepeatState *state, int code, DWORD now, bool targetActive);
+// tick counter's wrap is harmless). How a held key acts on its repeats depends on
+// where it goes: see heldKeyPace.
+RepeatOutcome applyRepeatRule(KeyRepeatState *state, int code, DWORD now, bool targetActive, bool promptOpen);
+
+// How often a held key acts (pure).
+enum HeldKeyPace {
+    PACE_EVERY_READ,  // the pointer: every read moves it, with its acceleration
+    PACE_EVERY_TENTH, // a target's own keys: the first read, then every tenth repeat
+    PACE_ONCE,        // the first read only
+};
+// A press of the power key or key 15 lasts several reads, and acting on each would
+// undo the first action (close then relaunch, open then cancel): they act once per
+// press, with or without a target. The open Shut Down dialog is answered by a new
+// key only, never by the repeats of the key that opened it.
+HeldKeyPace heldKeyPace(int code, bool targetActive, bool promptOpen);
 
 // ---- key poll and dispatcher ---------------------------------------------------
 // Timer id 1, 65 ms, callback keyPollTimerProc.

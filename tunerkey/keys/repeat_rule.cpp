@@ -1,6 +1,20 @@
 #include "keys/keys.h"
 
-RepeatOutcome applyRepeatRule(KeyRepeatState *state, int code, DWORD now, bool targetActive)
+// Keys whose every press is one action, whatever reads the remote delivers.
+static const int kOncePerPressKeys[] = {KEY_POWER, KEY_SHUTDOWN};
+
+HeldKeyPace heldKeyPace(int code, bool targetActive, bool promptOpen)
+{
+    if (promptOpen)
+        return PACE_ONCE;
+    for (int key : kOncePerPressKeys)
+        if (code == key)
+            return PACE_ONCE;
+    // Applications get a held key at the pace of a keyboard's auto-repeat.
+    return targetActive ? PACE_EVERY_TENTH : PACE_EVERY_READ;
+}
+
+RepeatOutcome applyRepeatRule(KeyRepeatState *state, int code, DWORD now, bool targetActive, bool promptOpen)
 {
     RepeatOutcome out;
     bool repeat = code == state->previousKey && (DWORD)(now - state->previousTime) < REPEAT_WINDOW_MS;
@@ -9,9 +23,17 @@ RepeatOutcome applyRepeatRule(KeyRepeatState *state, int code, DWORD now, bool t
     state->previousTime = now;
     state->previousKey = code;
 
-    // Applications get a held key at the pace of a keyboard's auto-repeat; the
-    // pointer and the power and shut-down keys get every read.
-    bool thinned = state->repeatCount != 0 && state->repeatCount % REPEAT_PERIOD != 0;
-    out.key = thinned && targetActive ? KEY_SUPPRESSED : code;
+    bool acts = true;
+    switch (heldKeyPace(code, targetActive, promptOpen)) {
+    case PACE_EVERY_READ:
+        break;
+    case PACE_EVERY_TENTH:
+        acts = state->repeatCount % REPEAT_PERIOD == 0;
+        break;
+    case PACE_ONCE:
+        acts = state->repeatCount == 0;
+        break;
+    }
+    out.key = acts ? code : KEY_SUPPRESSED;
     return out;
 }
