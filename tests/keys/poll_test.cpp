@@ -2,6 +2,7 @@
 // poll timer of this process, and stand-in applications or the pointer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "apps/apps.h"
@@ -178,40 +179,143 @@ TEST_F(Poll, ShutDownDialogIsAnsweredWithTheRemote)
     }
 }
 
-TEST_F(Poll, NotInstalledDefaultIsReportedOncePerPressHeldOrNot)
+// A press of the power key or key 15 lasts a few reads: each press is one action,
+// with or without a target (the pointer keys act on every read, above).
+TEST_F(Poll, PowerKeyAndKey15ActOncePerPress)
 {
-    setDefaultTvApp(2);
-    int saved = powerVcrTarget.installed;
-    powerVcrTarget.installed = 0;
-    for (unsigned int reads : {8u, 1u}) {
-        int boxes = -1;
-        std::thread answer([&] {
-            HWND box = qxt::waitForDialog("QX770 Remote Control", 3000);
-            if (!box)
-                return;
-            Sleep(1000); // the key is read on for the rest of its reads meanwhile
-            boxes = 0;
-            for (HWND w = NULL; (w = FindWindowExA(NULL, w, "#32770", "QX770 Remote Control")) != NULL;)
-                boxes += IsWindowVisible(w) ? 1 : 0;
-            // Answer every box, however many there are, so that a failure ends the test.
-            DWORD quietSince = GetTickCount();
-            while (GetTickCount() - quietSince < 500) {
-                HWND w = FindWindowA("#32770", "QX770 Remote Control");
-                if (w) {
-                    qxt::pressButton(w, IDOK);
-                    qxt::waitForGone(w, 500);
-                    quietSince = GetTickCount();
-                }
-                Sleep(20);
+    exitWindowsCall = recordExit;
+    setDefaultTvApp(2); // PowerVCR II, installed by the bench
+    const std::string pvcrLog = standin::logOf(powerVcrTarget.installPath);
+    auto pvcrStarts = [&] {
+        int n = 0;
+        for (const std::string &l : standin::lines(pvcrLog))
+            n += l.rfind("START powervcr ", 0) == 0; // the program's path has blanks
+        return n;
+    };
+    for (unsigned int reads : {2u, 3u, 12u}) {
+        SCOPED_TRACE(std::to_string(reads) + " reads");
+        const DWORD held = reads * 65 + 500;
+
+        // Key 15, nothing running: the dialog opens once and waits for an answer.
+        exitCalls.clear();
+        std::vector<HWND> dialogs;
+        bool openAtEnd = false;
+        std::thread watch([&] {
+            DWORD start = GetTickCount();
+            while (GetTickCount() - start < held) {
+                HWND d = FindWindowA("#32770", "QX770 Remote Control - Shut Down");
+                if (d && std::find(dialogs.begin(), dialogs.end(), d) == dialogs.end())
+                    dialogs.push_back(d);
+                Sleep(5);
             }
+            HWND d = FindWindowA("#32770", "QX770 Remote Control - Shut Down");
+            openAtEnd = d != NULL && IsWindowVisible(d);
+            if (d)
+                qxt::pressButton(d, IDCANCEL);
         });
+        press(KEY_SHUTDOWN, reads);
+        qxt::pumpMessages(held + 300);
+        watch.join();
+        EXPECT_EQ(dialogs.size(), 1u);
+        EXPECT_TRUE(openAtEnd) << "answered by the key's own repeats";
+        EXPECT_TRUE(exitCalls.empty());
+        qxt::pumpMessages(300);
+
+        // Key 15 with TivraTVR as the target: its command 5001, once.
+        {
+            standin::Running tv;
+            ASSERT_TRUE(standin::start("--role tivra --stay", qxt::makeTempDir("tv") + "\\standin.log", &tv));
+            tivraTarget.active = 1;
+            size_t from = standin::lines(tv.log).size();
+            press(KEY_SHUTDOWN, reads);
+            qxt::pumpMessages(held);
+            ASSERT_TRUE(standin::sync(tv.window, tv.log));
+            EXPECT_EQ(standin::linesFrom(tv.log, from, {"ACTIVE", "INACTIVE", "APP-", "FOCUS", "MARK"}),
+                      std::vector<std::string>{"CMD main 5001 0"});
+            tivraTarget.active = 0;
+        }
+        qxt::pumpMessages(300);
+
+        // The power key with no target starts the default application once...
+        int starts = pvcrStarts();
         press(KEY_POWER, reads);
-        qxt::pumpMessages(2000);
-        answer.join();
-        EXPECT_EQ(boxes, 1) << reads << " reads";
-        EXPECT_EQ(FindWindowA("#32770", "QX770 Remote Control"), (HWND)NULL);
+        qxt::pumpMessages(held);
+        HWND w = NULL;
+        EXPECT_TRUE(qxt::waitUntil([&] { return (w = FindWindowA("PowerVCR II Taurus", NULL)) != NULL; }))
+            << ::testing::PrintToString(standin::lines(pvcrLog)) << " at " << GetTickCount();
+        EXPECT_EQ(pvcrStarts(), starts + 1);
+        EXPECT_EQ(powerVcrTarget.active, 1);
+
+        // ... and with it as the target closes it once, without starting it again.
+        qxt::pumpMessages(300);
+        press(KEY_POWER, reads);
+        qxt::pumpMessages(held);
+        EXPECT_TRUE(qxt::waitForGone(w, 3000));
+        qxt::pumpMessages(500);
+        EXPECT_EQ(FindWindowA("PowerVCR II Taurus", NULL), (HWND)NULL);
+        EXPECT_EQ(pvcrStarts(), starts + 1);
+        EXPECT_EQ(powerVcrTarget.active, 0);
         qxt::pumpMessages(300);
     }
-    powerVcrTarget.installed = saved;
+    setDefaultTvApp(0);
+}
+
+// A default application that cannot be started is reported in one box per press,
+// the key held or pressed again while the box is up.
+TEST_F(Poll, DefaultThatCannotStartIsReportedOnceWhileItsBoxIsUp)
+{
+    setDefaultTvApp(2);
+    TvAppTarget saved = powerVcrTarget;
+    struct Case {
+        const char *why;
+        int installed;
+        const char *installPath;
+        const char *text;
+    } cases[] = {
+        {"not installed", 0, "", "Please re-initialize the TV application settings."},
+        {"launch fails", 1, "C:\\No Such Folder", "Can't run launch TV application what you want."},
+    };
+    for (const Case &c : cases) {
+        for (unsigned int reads : {8u, 1u}) {
+            SCOPED_TRACE(std::string(c.why) + ", " + std::to_string(reads) + " reads");
+            powerVcrTarget.installed = c.installed;
+            snprintf(powerVcrTarget.installPath, sizeof powerVcrTarget.installPath, "%s", c.installPath);
+            int boxes = -1;
+            std::string text;
+            std::thread answer([&] {
+                HWND box = qxt::waitForDialog("QX770 Remote Control", 3000);
+                if (!box)
+                    return;
+                text = qxt::messageBoxText(box);
+                // The key is read on for the rest of its reads; then a second press.
+                Sleep(reads * 65 + 300);
+                press(KEY_POWER);
+                Sleep(700);
+                boxes = 0;
+                for (HWND w = NULL; (w = FindWindowExA(NULL, w, "#32770", "QX770 Remote Control")) != NULL;)
+                    boxes += IsWindowVisible(w) ? 1 : 0;
+                // Answer every box, however many there are, so that a failure ends the test.
+                DWORD quietSince = GetTickCount();
+                while (GetTickCount() - quietSince < 500) {
+                    HWND w = FindWindowA("#32770", "QX770 Remote Control");
+                    if (w) {
+                        qxt::pressButton(w, IDOK);
+                        qxt::waitForGone(w, 500);
+                        quietSince = GetTickCount();
+                    }
+                    Sleep(20);
+                }
+            });
+            press(KEY_POWER, reads);
+            qxt::pumpMessages(reads * 65 + 2500);
+            answer.join();
+            EXPECT_EQ(boxes, 1);
+            EXPECT_EQ(text, c.text);
+            EXPECT_EQ(FindWindowA("#32770", "QX770 Remote Control"), (HWND)NULL);
+            EXPECT_EQ(powerVcrTarget.active, 0);
+            qxt::pumpMessages(300);
+        }
+    }
+    powerVcrTarget = saved;
     setDefaultTvApp(0);
 }

@@ -36,6 +36,11 @@ void pollRemote(HWND mainWindow)
     if (r.newKey)
         resetMouseStepCounter();
     dispatchRemoteKey(mainWindow, r.key);
+    // A key's action can hold the thread far longer than the repeat window: a
+    // launch waits for the program to come up, a dialog for its answer. The next
+    // read of the same press is then the first one possible, not a new press: the
+    // gap counts from here.
+    repeatState.previousTime = GetTickCount();
 }
 
 void CALLBACK keyPollTimerProc(HWND window, UINT, UINT_PTR, DWORD)
