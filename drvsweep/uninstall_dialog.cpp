@@ -74,7 +74,9 @@ void UninstallDialog::CloseRemoteWindow()
     if (!remote || remote == hwnd_)
         return;
     DWORD_PTR answer;
-    if (SendMessageTimeoutA(remote, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, REMOTE_CLOSE_MS, &answer))
+    // A window that went away meanwhile has closed, which is all that was asked.
+    if (SendMessageTimeoutA(remote, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, REMOTE_CLOSE_MS, &answer) ||
+        !IsWindow(remote))
         return;
     char what[REMAINS_TEXT];
     CopyText(what, sizeof what, "the window \"");
@@ -109,8 +111,9 @@ int UninstallDialog::RunUninstallNt()
     ProgressView view = Prepare();
     if (!SweepNt(cfg_, view, &remains_)) {
         DialogFrame::OnOK();
-        // The devices did not all match: nothing was done. When an entry was too
-        // broad to act on, that is the reason, and the user is told.
+        // The devices did not all match: nothing was done. When something was
+        // left alone (an entry too broad to act on, a silent remote window), the
+        // user is told.
         if (LeftAlone.count > 0) {
             char text[2400];
             ComposeStopMessage(cfg_, LeftAlone, text, sizeof text);
