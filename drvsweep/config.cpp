@@ -28,6 +28,29 @@ bool IsWin9x()
     return versionInfo().dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
 
+AnyFunction FindSystemFunction(const char *module, const char *name)
+{
+    HMODULE dll = GetModuleHandleA(module);
+    // Through the generic function type: the caller knows the real one.
+    return dll ? (AnyFunction)(void *)GetProcAddress(dll, name) : NULL;
+}
+
+// kernel32's own query, where it has one (Windows XP SP2 and later).
+static BOOL WINAPI queryWow64(HANDLE process, PBOOL wow64)
+{
+    Wow64QueryFn query = (Wow64QueryFn)FindSystemFunction("kernel32.dll", "IsWow64Process");
+    *wow64 = FALSE;
+    return query ? query(process, wow64) : TRUE;
+}
+
+Wow64QueryFn Wow64Query = queryWow64;
+
+bool RunsUnderWow64()
+{
+    BOOL wow64 = FALSE;
+    return Wow64Query(GetCurrentProcess(), &wow64) && wow64;
+}
+
 int ReadCountryCode()
 {
     if (IsNt5OrLater()) {
@@ -155,4 +178,24 @@ void LoadUninstallConfig(UninstallConfig *cfg)
     readTexts(cfg, LeadingTexts, sizeof LeadingTexts / sizeof LeadingTexts[0]);
     cfg->serviceCount = readNames(cfg, "UnInstServiceNum", "UnInstService", cfg->services);
     readTexts(cfg, TrailingTexts, sizeof TrailingTexts / sizeof TrailingTexts[0]);
+}
+
+static void noteBroad(const DriverEntry *list, int count, const char *idKey)
+{
+    for (int n = 0; n < count; n++) {
+        const char *prefix = list[n].hardwareIdPrefix;
+        if (prefix[0] == '\0' || IsSpecificHardwareId(prefix))
+            continue;
+        char what[REMAINS_TEXT];
+        snprintf(what, sizeof what, "%s%d=", idKey, n);
+        AppendText(what, sizeof what, prefix);
+        NoteLeftAlone(what, "too broad to act on");
+    }
+}
+
+void NoteBroadEntries(const UninstallConfig &cfg)
+{
+    noteBroad(cfg.devices, cfg.deviceCount, MainKeys.id);
+    noteBroad(cfg.extDevices, cfg.extDeviceCount, ExtKeys.id);
+    noteBroad(cfg.possibleDevices, cfg.possibleDeviceCount, PossibleKeys.id);
 }

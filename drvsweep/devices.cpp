@@ -89,6 +89,19 @@ static bool ForEachDevice(BufferRule rule, DeviceVisitor visit, void *context)
     return true;
 }
 
+// Adds an enumerator key name to its list; a name it has no room for, or that is
+// no plain name, is named as left alone. An empty name (an ID without the
+// searched characters) is nothing to name.
+static void addKey(char (*list)[ENTRY_TEXT], int *count, const char *name)
+{
+    if (name[0] == '\0' || AddKeyName(list, count, name))
+        return;
+    char what[REMAINS_TEXT];
+    CopyText(what, sizeof what, "enumerator key ");
+    AppendText(what, sizeof what, name);
+    NoteLeftAlone(what, *count >= KEY_LIST_CAPACITY ? "no room in the list" : "not a plain key name");
+}
+
 // A matched main entry takes the values of every alternative that matches the same
 // device, the last one winning. Returns how many matched.
 static int applyAlternatives(UninstallConfig &cfg, int i, const char *hardwareId, EnumKeyLists *keys)
@@ -102,7 +115,7 @@ static int applyAlternatives(UninstallConfig &cfg, int i, const char *hardwareId
         if (keys) {
             char name[ENTRY_TEXT];
             CutKeyName(hardwareId, "VEN", '\0', name, sizeof name);
-            AddKeyName(keys->busKeys, &keys->busKeyCount, name);
+            addKey(keys->busKeys, &keys->busKeyCount, name);
         }
     }
     return matched;
@@ -188,20 +201,20 @@ static bool collectDevice(HDEVINFO, SP_DEVINFO_DATA *, const char *fullId, void 
         s->count++;
         if (cfg.possibleDeviceCount > 0) {
             applyAlternatives(cfg, i, id, keys);
-        } else if (_strnicmp(id, "USB\\", 4) == 0) {
+        } else if (BeginsWithNoCase(id, "USB\\", NULL)) {
             keys->usbSeen = true;
             CutKeyName(cfg.devices[i].hardwareIdPrefix, "VID", '\0', name, sizeof name);
-            AddKeyName(keys->busKeys, &keys->busKeyCount, name);
+            addKey(keys->busKeys, &keys->busKeyCount, name);
         } else {
             CutKeyName(id, "VEN", '\0', name, sizeof name);
-            AddKeyName(keys->busKeys, &keys->busKeyCount, name);
+            addKey(keys->busKeys, &keys->busKeyCount, name);
         }
     }
     for (int i = 0; i < cfg.extDeviceCount; i++) {
         if (!HardwareIdMatches(id, cfg.extDevices[i].hardwareIdPrefix))
             continue;
         CutKeyName(id, "CX", '#', name, sizeof name);
-        AddKeyName(keys->streamKeys, &keys->streamKeyCount, name);
+        addKey(keys->streamKeys, &keys->streamKeyCount, name);
     }
     return true;
 }

@@ -61,6 +61,12 @@ struct Remains {
     char names[REMAINS_SHOWN][REMAINS_TEXT];
 };
 void NoteRemaining(Remains *remains, const char *what);
+// What the run left alone on purpose or could not look at: entries too broad to
+// act on, values it will not touch, items beyond a list's room, keys looked for
+// under another bus, a remote-control window that did not answer. The final
+// message names them.
+extern Remains LeftAlone;
+void NoteLeftAlone(const char *what, const char *why);
 
 // The dialog's file line and progress bar; either may be NULL.
 struct ProgressView {
@@ -69,9 +75,24 @@ struct ProgressView {
 };
 
 // ---- text rules (no Win32 effects) -------------------------------------------
-// Bounded copy and append; both always terminate and report whether all fitted.
+// Text is ANSI in the system's code page; on a double-byte code page a lead byte
+// and its trail byte form one character (IsDBCSLeadByte).
+// Bounded copy and append; both always terminate, never cut a character in two,
+// and report whether all fitted.
 bool CopyText(char *dst, size_t size, const char *src);
 bool AppendText(char *dst, size_t size, const char *src);
+// Bytes of the character at `p`: 2 for a lead byte with its trail, 1, or 0 at the end.
+size_t CharSize(const char *p);
+// The largest character boundary of `text` at or before byte `n`.
+size_t CharBoundaryAtOrBefore(const char *text, size_t n);
+// The first single-byte character `c` in `text` (never a trail byte), or NULL.
+const char *FindChar(const char *text, char c);
+// Case-insensitive, character by character: "text begins with prefix"; on a
+// match `*rest` (when given) points at what follows in `text`.
+bool BeginsWithNoCase(const char *text, const char *prefix, const char **rest);
+bool EqualsNoCase(const char *a, const char *b);
+// Lower-cases single-byte characters in place; double-byte characters stay.
+void LowerText(char *text);
 // Hexadecimal count; stops at the first character that is no hex digit.
 int ParseHexCount(const char *text);
 // A count from the INI file kept within 0..LIST_CAPACITY.
@@ -80,12 +101,22 @@ int BoundCount(int count);
 int CountryCodeFromText(const char *text);
 // A name that may reach a delete call: not empty, no path separator, drive or "..".
 bool IsPlainName(const char *name);
-// Case-insensitive prefix rule of device matching; an empty prefix matches nothing.
+// A hardware-ID entry narrow enough to act on: "PCI\VEN_hhhh&DEV_" or
+// "USB\VID_hhhh&PID_" followed by at least the first hex digit of the device; on
+// any other bus, a bus name (letters, digits, "_") of 2 or more, a backslash and an
+// identity of at least MIN_IDENTITY characters without a further backslash, whose
+// vendor field, when it starts with one (VEN_/VID_), is followed by the device's.
+enum { MIN_IDENTITY = 6 };
+bool IsSpecificHardwareId(const char *prefix);
+// Case-insensitive prefix rule of device matching; only a specific entry matches.
 bool HardwareIdMatches(const char *hardwareId, const char *prefix);
-// Case-insensitive "description begins with desc"; an empty desc matches nothing.
-bool DescriptionBeginsWith(const char *description, const char *desc);
+// The description equals desc, or continues it after a word boundary ("Bar
+// Capture" covers "Bar Capture (WDM)", not "Bar Captures"); an empty desc covers nothing.
+bool DescriptionCovers(const char *description, const char *desc);
 // Whole-text case-insensitive equality; an empty desc matches nothing.
 bool DescriptionEquals(const char *description, const char *desc);
+// "oem<digits>.inf" in any case: the only INF names the NT run ever removes.
+bool IsOemInfName(const char *name);
 // Key name cut from `id`: from its first character found in `startSet` (any case)
 // up to `stop` (or the end). Empty when no such character exists.
 void CutKeyName(const char *id, const char *startSet, char stop, char *out, size_t size);
@@ -102,15 +133,23 @@ bool FormFilePath(const char *dir, const char *name, char path[PATH_TEXT]);
 bool PnfPathFromInfPath(const char *infDir, const char *infPath, char path[PATH_TEXT]);
 // Every ".inf" replaced by ".pnf" (Windows 9x); the text is lower-cased first.
 void ReplaceInfWithPnf(char *path);
-void LowerText(char *text);
 // The final message: text and message-box icon flag.
-UINT ComposeFinalMessage(const UninstallConfig &cfg, const Remains &remains, char *text, size_t size);
+UINT ComposeFinalMessage(const UninstallConfig &cfg, const Remains &remains, const Remains &leftAlone,
+                         char *text, size_t size);
+// The message of a run stopped before it changed anything, naming what was left alone.
+void ComposeStopMessage(const UninstallConfig &cfg, const Remains &leftAlone, char *text, size_t size);
 
-// ---- configuration -------------------------------------------------------------
+// ---- configuration and platform --------------------------------------------------
+// A function of a loaded system DLL, looked up at run time so that the program
+// still loads on systems whose DLL lacks it; NULL there.
+typedef void (*AnyFunction)(void);
+AnyFunction FindSystemFunction(const char *module, const char *name);
 int ReadCountryCode();
 bool IsNt5OrLater();
 bool IsWin9x();
 void LoadUninstallConfig(UninstallConfig *cfg);
+// Notes each non-empty hardware-ID entry too broad to act on, by its INI key.
+void NoteBroadEntries(const UninstallConfig &cfg);
 
 // ---- devices -------------------------------------------------------------------
 int CountMatchingDevices(UninstallConfig &cfg);
@@ -138,16 +177,37 @@ struct InfPathList {
     char paths[KEY_LIST_CAPACITY][256];
 };
 extern InfPathList InfPaths;
+// The "InfPath" values of the class subkeys the entries' descriptions cover; only
+// oem<N>.inf names are taken, and what is not taken is noted as left alone.
 void CollectInfPaths(const UninstallConfig &cfg, InfPathList *list);
 void DeleteListedFile(const char *path, const ProgressView &view, Remains *remains);
-void DeleteDriverFilesNt(const UninstallConfig &cfg, const InfPathList &list, const ProgressView &view,
-                         Remains *remains);
+// The system's removal of an OEM INF together with its driver-store package
+// (setupapi's SetupUninstallOEMInfA, Windows XP and later); NULL where it is missing.
+typedef BOOL(WINAPI *UninstallOemInfFn)(PCSTR infFileName, DWORD flags, PVOID reserved);
+UninstallOemInfFn FindUninstallOemInf();
+// With `uninstallInf` set the INF files are left to UninstallOemInfs, which runs
+// once the devices are gone; without it they are deleted here with their ".pnf".
+void DeleteDriverFilesNt(const UninstallConfig &cfg, const InfPathList &list, UninstallOemInfFn uninstallInf,
+                         const ProgressView &view, Remains *remains);
+// Each INF through the call; an INF or ".pnf" still there afterwards is noted.
+void UninstallOemInfs(const InfPathList &list, UninstallOemInfFn uninstallInf, const ProgressView &view,
+                      Remains *remains);
 void DeleteDriverFiles9x(const UninstallConfig &cfg, const ProgressView &view, Remains *remains);
 
 // ---- the run -------------------------------------------------------------------
-// False when the present devices do not match the main entries: nothing is done.
+// False when the present devices do not match the main entries: nothing is done
+// (LeftAlone then names any entry too broad to act on).
 bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains);
 void Sweep9x(UninstallConfig &cfg, const ProgressView &view, Remains *remains);
+// The remote-control window is sent WM_CLOSE and given this long to answer.
+enum { REMOTE_CLOSE_MS = 3000 };
+// On 64-bit Windows the 32-bit program would see only the 32-bit views of the
+// system directory and the registry: it then changes nothing. The query is
+// kernel32's IsWow64Process, looked up at run time (Windows 98 and 2000 lack it);
+// tests put another in its place.
+typedef BOOL(WINAPI *Wow64QueryFn)(HANDLE process, PBOOL wow64);
+extern Wow64QueryFn Wow64Query;
+bool RunsUnderWow64();
 
 // ---- progress ------------------------------------------------------------------
 enum { STEP_PAUSE_MS = 20 };

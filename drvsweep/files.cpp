@@ -3,6 +3,7 @@
 #include "drvsweep.h"
 
 #include <commctrl.h>
+#include <stdio.h>
 #include <string.h>
 
 InfPathList InfPaths;
@@ -66,7 +67,9 @@ struct InfPathScan {
     InfPathList *list;
 };
 
-// Notes the "InfPath" of a subkey whose description begins with an entry's.
+// Takes the "InfPath" of a subkey whose description an entry's covers, once per
+// covering entry. An inbox INF (no oem<N>.inf name) is never taken, and neither
+// is one beyond the list's room: both are named as left alone.
 static bool noteInfPath(HKEY classKey, const char *name, const char *desc, void *context)
 {
     InfPathScan *scan = (InfPathScan *)context;
@@ -76,10 +79,22 @@ static bool noteInfPath(HKEY classKey, const char *name, const char *desc, void 
     int counts[2] = {cfg.deviceCount, cfg.extDeviceCount};
     for (int l = 0; l < 2; l++) {
         for (int i = 0; i < counts[l]; i++) {
-            if (!DescriptionBeginsWith(desc, lists[l][i].driverDesc) || list->count >= KEY_LIST_CAPACITY)
+            if (!DescriptionCovers(desc, lists[l][i].driverDesc))
                 continue;
-            if (ReadSubkeyText(classKey, name, "InfPath", list->paths[list->count], 256))
-                list->count++;
+            char infPath[256];
+            if (!ReadSubkeyText(classKey, name, "InfPath", infPath, sizeof infPath))
+                continue;
+            char what[REMAINS_TEXT];
+            CopyText(what, sizeof what, "InfPath ");
+            AppendText(what, sizeof what, infPath);
+            AppendText(what, sizeof what, " of class subkey ");
+            AppendText(what, sizeof what, name);
+            if (!IsOemInfName(infPath))
+                NoteLeftAlone(what, "not an oem<N>.inf");
+            else if (list->count >= KEY_LIST_CAPACITY)
+                NoteLeftAlone(what, "no room in the list");
+            else
+                CopyText(list->paths[list->count++], sizeof list->paths[0], infPath);
         }
     }
     return false;
@@ -90,6 +105,44 @@ void CollectInfPaths(const UninstallConfig &cfg, InfPathList *list)
     SelectClassKey(cfg);
     InfPathScan scan = {&cfg, list};
     ForEachClassSubkey(ClassKeyPath, KEY_READ, 250, noteInfPath, &scan);
+}
+
+UninstallOemInfFn FindUninstallOemInf()
+{
+    // setupapi is loaded already: the device scans import from it.
+    return (UninstallOemInfFn)FindSystemFunction("setupapi.dll", "SetupUninstallOEMInfA");
+}
+
+void UninstallOemInfs(const InfPathList &list, UninstallOemInfFn uninstallInf, const ProgressView &view,
+                      Remains *remains)
+{
+    char dir[DIR_TEXT];
+    if (!windowsSubdir("\\inf\\", dir))
+        return;
+    for (int i = 0; i < list.count; i++) {
+        char inf[PATH_TEXT], pnf[PATH_TEXT];
+        if (!FormFilePath(dir, list.paths[i], inf) || !PnfPathFromInfPath(dir, list.paths[i], pnf))
+            continue;
+        LowerText(inf);
+        LowerText(pnf);
+        show(view, inf);
+        // No forced removal: the system refuses a package that a device still
+        // uses, and the final message then says what stayed.
+        BOOL done = uninstallInf(list.paths[i], 0, NULL);
+        DWORD err = GetLastError();
+        if (!done && isFile(inf)) {
+            char text[REMAINS_TEXT], why[80];
+            snprintf(why, sizeof why, " (Windows keeps it with its driver package: error %lu)", err);
+            CopyText(text, sizeof text, inf);
+            AppendText(text, sizeof text, why);
+            NoteRemaining(remains, text);
+            continue;
+        }
+        if (isFile(inf))
+            NoteRemaining(remains, inf);
+        if (isFile(pnf))
+            NoteRemaining(remains, pnf);
+    }
 }
 
 // Driver files of the main and then the extra entries, one step each.
@@ -134,14 +187,17 @@ static void deleteUninstaller(const UninstallConfig &cfg, const ProgressView &vi
         SendMessageA(view.bar, PBM_STEPIT, 0, 0);
 }
 
-void DeleteDriverFilesNt(const UninstallConfig &cfg, const InfPathList &list, const ProgressView &view,
-                         Remains *remains)
+void DeleteDriverFilesNt(const UninstallConfig &cfg, const InfPathList &list, UninstallOemInfFn uninstallInf,
+                         const ProgressView &view, Remains *remains)
 {
     char dir[DIR_TEXT];
     if (windowsSubdir("\\inf\\", dir)) {
         for (int i = 0; i < list.count; i++) {
             char inf[PATH_TEXT], pnf[PATH_TEXT];
-            if (FormFilePath(dir, list.paths[i], inf) && PnfPathFromInfPath(dir, list.paths[i], pnf)) {
+            // Where the system offers to uninstall the package, the INF goes that
+            // way, later: a hand-deleted INF would leave its driver-store copy.
+            if (!uninstallInf && FormFilePath(dir, list.paths[i], inf) &&
+                PnfPathFromInfPath(dir, list.paths[i], pnf)) {
                 LowerText(inf);
                 LowerText(pnf);
                 show(view, pnf);

@@ -1,22 +1,87 @@
-// The comparison rules for hardware IDs and driver descriptions. An empty
-// configured text never matches: it would otherwise match everything.
+// The comparison rules for hardware IDs, driver descriptions and INF names. An
+// empty configured text never matches: it would otherwise match everything; nor
+// does a hardware-ID entry too broad to name one device.
 #include "drvsweep.h"
 
 #include <string.h>
 
-bool HardwareIdMatches(const char *hardwareId, const char *prefix)
+static bool isHexDigit(char c)
 {
-    size_t n = strlen(prefix);
-    return n > 0 && _strnicmp(hardwareId, prefix, n) == 0;
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-bool DescriptionBeginsWith(const char *description, const char *desc)
+static bool isAsciiAlnum(char c)
 {
-    size_t n = strlen(desc);
-    return n > 0 && _strnicmp(description, desc, n) == 0;
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// "VEN_hhhh&DEV_x..." (or "VID_hhhh&PID_x..."): the vendor's four hex digits and at
+// least the first character of the device field.
+static bool namesVendorAndDevice(const char *identity, const char *vendorTag, const char *deviceTag)
+{
+    const char *p;
+    if (!BeginsWithNoCase(identity, vendorTag, &p))
+        return false;
+    for (int i = 0; i < 4; i++, p++)
+        if (!isHexDigit(*p))
+            return false;
+    return BeginsWithNoCase(p, deviceTag, &p) && isHexDigit(*p);
+}
+
+bool IsSpecificHardwareId(const char *prefix)
+{
+    const char *identity;
+    if (BeginsWithNoCase(prefix, "PCI\\", &identity))
+        return namesVendorAndDevice(identity, "VEN_", "&DEV_");
+    if (BeginsWithNoCase(prefix, "USB\\", &identity))
+        return namesVendorAndDevice(identity, "VID_", "&PID_");
+    // Other buses: a bus name of letters, digits and "_", a backslash, and an
+    // identity of at least MIN_IDENTITY characters; one that starts with a vendor
+    // field must carry the device field as PCI and USB IDs do.
+    const char *slash = FindChar(prefix, '\\');
+    if (slash == NULL || slash - prefix < 2)
+        return false;
+    for (const char *p = prefix; p < slash; p++)
+        if (!isAsciiAlnum(*p) && *p != '_')
+            return false;
+    identity = slash + 1;
+    if (BeginsWithNoCase(identity, "VEN_", NULL))
+        return namesVendorAndDevice(identity, "VEN_", "&DEV_");
+    if (BeginsWithNoCase(identity, "VID_", NULL))
+        return namesVendorAndDevice(identity, "VID_", "&PID_");
+    int chars = 0;
+    for (const char *p = identity; *p; p += CharSize(p))
+        chars++;
+    return chars >= MIN_IDENTITY && FindChar(identity, '\\') == NULL;
+}
+
+bool HardwareIdMatches(const char *hardwareId, const char *prefix)
+{
+    return IsSpecificHardwareId(prefix) && BeginsWithNoCase(hardwareId, prefix, NULL);
+}
+
+bool DescriptionCovers(const char *description, const char *desc)
+{
+    const char *rest;
+    if (desc[0] == '\0' || !BeginsWithNoCase(description, desc, &rest))
+        return false;
+    // The description goes on only after a word boundary: a space, a bracket or
+    // other ASCII punctuation. A letter, a digit or any non-ASCII character (a
+    // double-byte one included) continues the same word.
+    return *rest == '\0' || ((BYTE)*rest < 0x80 && !isAsciiAlnum(*rest));
 }
 
 bool DescriptionEquals(const char *description, const char *desc)
 {
-    return desc[0] != '\0' && _stricmp(description, desc) == 0;
+    return desc[0] != '\0' && EqualsNoCase(description, desc);
+}
+
+bool IsOemInfName(const char *name)
+{
+    const char *p;
+    if (!BeginsWithNoCase(name, "oem", &p) || !(*p >= '0' && *p <= '9'))
+        return false;
+    while (*p >= '0' && *p <= '9')
+        p++;
+    return EqualsNoCase(p, ".inf");
 }

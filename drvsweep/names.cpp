@@ -1,31 +1,38 @@
 // Names that reach delete calls: the plain-name check, enumerator key names cut
-// from hardware IDs, and the file paths formed in the Windows directory.
+// from hardware IDs, and the file paths formed in the Windows directory. Every
+// search walks whole characters, so a trail byte is never taken for a separator.
 #include "drvsweep.h"
 
-#include <ctype.h>
 #include <string.h>
 
 bool IsPlainName(const char *name)
 {
     if (name[0] == '\0')
         return false;
-    if (strpbrk(name, "\\/:") != NULL)
+    if (FindChar(name, '\\') || FindChar(name, '/') || FindChar(name, ':'))
         return false;
-    return strstr(name, "..") == NULL;
+    for (const char *dot = FindChar(name, '.'); dot; dot = FindChar(dot + 1, '.'))
+        if (dot[1] == '.')
+            return false;
+    return true;
+}
+
+static char upperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? (char)(c - ('a' - 'A')) : c;
 }
 
 void CutKeyName(const char *id, const char *startSet, char stop, char *out, size_t size)
 {
     out[0] = '\0';
     const char *start = id;
-    for (; *start; start++)
-        if (strchr(startSet, toupper((unsigned char)*start)) != NULL)
+    for (; *start; start += CharSize(start))
+        if (CharSize(start) == 1 && strchr(startSet, upperAscii(*start)) != NULL)
             break;
-    size_t n = 0;
-    while (start[n] && start[n] != stop)
-        n++;
+    const char *end = FindChar(start, stop);
+    size_t n = end ? (size_t)(end - start) : strlen(start);
     if (n >= size)
-        n = size - 1;
+        n = CharBoundaryAtOrBefore(start, size - 1);
     memcpy(out, start, n);
     out[n] = '\0';
 }
@@ -58,7 +65,7 @@ bool PnfPathFromInfPath(const char *infDir, const char *infPath, char path[PATH_
 {
     char stem[256];
     CopyText(stem, sizeof stem, infPath);
-    char *dot = strchr(stem, '.');
+    char *dot = (char *)FindChar(stem, '.');
     if (dot)
         *dot = '\0';
     return FormFilePath(infDir, stem, path) && AppendText(path, PATH_TEXT, ".pnf");
@@ -67,6 +74,7 @@ bool PnfPathFromInfPath(const char *infDir, const char *infPath, char path[PATH_
 void ReplaceInfWithPnf(char *path)
 {
     LowerText(path);
-    for (char *p = strstr(path, ".inf"); p; p = strstr(p + 4, ".inf"))
-        p[1] = 'p';
+    for (char *p = (char *)FindChar(path, '.'); p; p = (char *)FindChar(p + 1, '.'))
+        if (strncmp(p, ".inf", 4) == 0)
+            p[1] = 'p';
 }

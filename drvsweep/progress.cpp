@@ -35,7 +35,7 @@ void PauseResponsive(DWORD ms)
         if (left > 0)
             MsgWaitForMultipleObjects(0, NULL, FALSE, left, QS_SENDMESSAGE | QS_PAINT);
         else
-            SwitchToThread();
+            Sleep(0); // SwitchToThread is missing from Windows 9x
     }
 }
 

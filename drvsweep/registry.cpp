@@ -17,7 +17,7 @@ static const char UninstallPath[] = "SoftWare\\MicroSoft\\Windows\\CurrentVersio
 
 void SelectClassKey(const UninstallConfig &cfg)
 {
-    bool imaging = _strnicmp(cfg.mediaClass, "No", 2) == 0;
+    bool imaging = BeginsWithNoCase(cfg.mediaClass, "No", NULL);
     CopyText(ClassKeyPath, sizeof ClassKeyPath, imaging ? ImageClassNt : MediaClassNt);
 }
 
@@ -120,11 +120,36 @@ static void deleteKeyNames(const char *path, const char (*names)[ENTRY_TEXT], in
     RegCloseKey(key);
 }
 
+// One flag chooses the parent of every bus key. A key cut from a device of the
+// other bus ("VEN_" names a PCI device, "VID_" a USB one) would be looked for
+// where it is not: it is named instead.
+static void deleteBusKeys(const EnumKeyLists &keys, Remains *remains)
+{
+    const char *parent = keys.usbSeen ? "Enum\\USB" : "Enum\\PCI";
+    const char *otherParent = keys.usbSeen ? "Enum\\PCI\\" : "Enum\\USB\\";
+    const char *otherTag = keys.usbSeen ? "VEN_" : "VID_";
+    char names[KEY_LIST_CAPACITY][ENTRY_TEXT];
+    int count = 0;
+    for (int i = 0; i < keys.busKeyCount; i++) {
+        if (!BeginsWithNoCase(keys.busKeys[i], otherTag, NULL)) {
+            CopyText(names[count++], ENTRY_TEXT, keys.busKeys[i]);
+            continue;
+        }
+        char what[REMAINS_TEXT];
+        CopyText(what, sizeof what, "HKLM\\");
+        AppendText(what, sizeof what, otherParent);
+        AppendText(what, sizeof what, keys.busKeys[i]);
+        NoteLeftAlone(what, keys.usbSeen ? "keys were looked for under Enum\\USB"
+                                         : "keys were looked for under Enum\\PCI");
+    }
+    deleteKeyNames(parent, names, count, remains);
+}
+
 int CleanRegistry9x(const UninstallConfig &cfg, const EnumKeyLists &keys, Remains *remains)
 {
     classSubkeyPass(MediaClass9x, cfg, remains);
     classSubkeyPass(MediaClass9x, cfg, remains);
-    deleteKeyNames(keys.usbSeen ? "Enum\\USB" : "Enum\\PCI", keys.busKeys, keys.busKeyCount, remains);
+    deleteBusKeys(keys, remains);
     deleteKeyNames("Enum\\STREAM", keys.streamKeys, keys.streamKeyCount, remains);
     deleteUninstallEntry(cfg, remains);
     return 1;

@@ -1,8 +1,11 @@
-// What could not be removed, and the final message built from it.
+// What could not be removed, what was left alone, and the final message built
+// from both.
 #include "drvsweep.h"
 
 #include <stdio.h>
 #include <string.h>
+
+Remains LeftAlone;
 
 void NoteRemaining(Remains *remains, const char *what)
 {
@@ -17,27 +20,61 @@ void NoteRemaining(Remains *remains, const char *what)
     remains->count++;
 }
 
-UINT ComposeFinalMessage(const UninstallConfig &cfg, const Remains &remains, char *text, size_t size)
+void NoteLeftAlone(const char *what, const char *why)
 {
-    if (remains.count == 0) {
+    char text[REMAINS_TEXT];
+    CopyText(text, sizeof text, what);
+    AppendText(text, sizeof text, " (");
+    AppendText(text, sizeof text, why);
+    AppendText(text, sizeof text, ")");
+    NoteRemaining(&LeftAlone, text);
+}
+
+static void appendList(char *text, size_t size, const Remains &list)
+{
+    int shown = list.count < REMAINS_SHOWN ? list.count : REMAINS_SHOWN;
+    for (int i = 0; i < shown; i++) {
+        AppendText(text, size, "\n");
+        AppendText(text, size, list.names[i]);
+    }
+    if (list.count > shown) {
+        char more[48];
+        snprintf(more, sizeof more, "\n... and %d more.", list.count - shown);
+        AppendText(text, size, more);
+    }
+}
+
+UINT ComposeFinalMessage(const UninstallConfig &cfg, const Remains &remains, const Remains &leftAlone,
+                         char *text, size_t size)
+{
+    if (remains.count == 0 && leftAlone.count == 0) {
         CopyText(text, size, cfg.passMsg);
         AppendText(text, size, "\n\n");
         AppendText(text, size, cfg.passMsg2);
         return MB_ICONINFORMATION;
     }
     // Claiming success here would leave the user with a half-removed package.
-    CopyText(text, size, "The uninstallation is not complete. These items could not be removed:\n");
-    int shown = remains.count < REMAINS_SHOWN ? remains.count : REMAINS_SHOWN;
-    for (int i = 0; i < shown; i++) {
-        AppendText(text, size, "\n");
-        AppendText(text, size, remains.names[i]);
+    CopyText(text, size, "The uninstallation is not complete.");
+    if (remains.count > 0) {
+        AppendText(text, size, " These items could not be removed:\n");
+        appendList(text, size, remains);
     }
-    if (remains.count > shown) {
-        char more[48];
-        snprintf(more, sizeof more, "\n... and %d more.", remains.count - shown);
-        AppendText(text, size, more);
+    if (leftAlone.count > 0) {
+        AppendText(text, size,
+                   remains.count > 0 ? "\n\nThese were left alone:\n" : " These were left alone:\n");
+        appendList(text, size, leftAlone);
     }
     AppendText(text, size, "\n\n");
     AppendText(text, size, cfg.passMsg2);
     return MB_ICONWARNING;
+}
+
+void ComposeStopMessage(const UninstallConfig &cfg, const Remains &leftAlone, char *text, size_t size)
+{
+    CopyText(text, size,
+             "Nothing was removed: not every device that TVQ7Drv.ini names was found. These were "
+             "left alone:\n");
+    appendList(text, size, leftAlone);
+    AppendText(text, size, "\n\n");
+    AppendText(text, size, cfg.passMsg2);
 }

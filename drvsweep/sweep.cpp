@@ -12,12 +12,18 @@ static void setPosition(const ProgressView &view, int pos)
 
 bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains)
 {
-    // Every main entry must be matched by a present device before anything goes.
+    NoteBroadEntries(cfg);
+    // Every main entry must be matched by a present device before anything goes;
+    // an entry too broad to act on matches nothing, so it stops the run too.
     if (CountMatchingDevices(cfg) != cfg.deviceCount)
         return false;
     CollectInfPaths(cfg, &InfPaths);
-    DeleteDriverFilesNt(cfg, InfPaths, view, remains);
+    UninstallOemInfFn uninstallInf = FindUninstallOemInf();
+    DeleteDriverFilesNt(cfg, InfPaths, uninstallInf, view, remains);
     RemoveMatchingDevices(cfg, remains);
+    // The driver store lets a package go only once no device uses it.
+    if (uninstallInf)
+        UninstallOemInfs(InfPaths, uninstallInf, view, remains);
     setPosition(view, 90);
     CleanRegistryNt(cfg, remains);
     setPosition(view, 100);
@@ -26,6 +32,7 @@ bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains)
 
 void Sweep9x(UninstallConfig &cfg, const ProgressView &view, Remains *remains)
 {
+    NoteBroadEntries(cfg);
     CollectEnumKeys(cfg, &EnumKeys);
     DeleteDriverFiles9x(cfg, view, remains);
     CleanRegistry9x(cfg, EnumKeys, remains);

@@ -1,7 +1,9 @@
-// Bounded text copies: every write into a fixed-size buffer goes through here.
+// Text handling in the system's ANSI code page: bounded copies, and the walks,
+// searches and case-insensitive comparisons that every rule uses. On a double-byte
+// code page (932, 936, 949, 950) a lead byte and its trail byte are one character:
+// a trail byte is never folded, compared alone or taken for a separator.
 #include "drvsweep.h"
 
-#include <ctype.h>
 #include <string.h>
 
 bool CopyText(char *dst, size_t size, const char *src)
@@ -20,13 +22,79 @@ bool AppendText(char *dst, size_t size, const char *src)
     size_t len = strlen(src);
     size_t room = size - 1 - used;
     size_t n = len < room ? len : room;
+    // A cut never leaves half a double-byte character behind.
+    if (n < len)
+        n = CharBoundaryAtOrBefore(src, n);
     memcpy(dst + used, src, n);
     dst[used + n] = '\0';
     return n == len;
 }
 
+size_t CharSize(const char *p)
+{
+    if (*p == '\0')
+        return 0;
+    // A lead byte at the very end has no trail: it is a character of its own.
+    return IsDBCSLeadByte((BYTE)*p) && p[1] != '\0' ? 2 : 1;
+}
+
+size_t CharBoundaryAtOrBefore(const char *text, size_t n)
+{
+    size_t at = 0;
+    for (size_t step; (step = CharSize(text + at)) != 0 && at + step <= n;)
+        at += step;
+    return at;
+}
+
+const char *FindChar(const char *text, char c)
+{
+    for (const char *p = text; *p; p += CharSize(p))
+        if (*p == c && CharSize(p) == 1)
+            return p;
+    return NULL;
+}
+
+// One single-byte character folded to lower case: ASCII directly, others through
+// the system's ANSI-aware conversion. A byte the code page cannot convert (a lone
+// lead byte, an unassigned byte) stays as it is rather than becoming "?".
+static char foldByte(char c)
+{
+    BYTE b = (BYTE)c;
+    if (b < 0x80)
+        return b >= 'A' && b <= 'Z' ? (char)(b + ('a' - 'A')) : c;
+    if (IsDBCSLeadByte(b))
+        return c;
+    BYTE lower = (BYTE)(UINT_PTR)CharLowerA((LPSTR)(UINT_PTR)b);
+    return lower == '?' ? c : (char)lower;
+}
+
 void LowerText(char *text)
 {
-    for (; *text; text++)
-        *text = (char)tolower((unsigned char)*text);
+    for (char *p = text; *p; p += CharSize(p))
+        if (CharSize(p) == 1)
+            *p = foldByte(*p);
+}
+
+bool BeginsWithNoCase(const char *text, const char *prefix, const char **rest)
+{
+    const char *t = text;
+    for (const char *p = prefix; *p;) {
+        size_t n = CharSize(p);
+        if (CharSize(t) != n)
+            return false;
+        // A double-byte character has no case here: its bytes must be the same.
+        if (n == 2 ? memcmp(t, p, 2) != 0 : foldByte(*t) != foldByte(*p))
+            return false;
+        t += n;
+        p += n;
+    }
+    if (rest)
+        *rest = t;
+    return true;
+}
+
+bool EqualsNoCase(const char *a, const char *b)
+{
+    const char *rest;
+    return BeginsWithNoCase(a, b, &rest) && *rest == '\0';
 }

@@ -21,16 +21,25 @@ bool IsPackageInstalled(const UninstallConfig &cfg)
             break;
         char displayName[256];
         if (ReadSubkeyText(key, name, "DisplayName", displayName, sizeof displayName))
-            found = lstrcmpiA(displayName, cfg.displayName) == 0;
+            found = EqualsNoCase(displayName, cfg.displayName);
     }
     RegCloseKey(key);
     return found;
 }
 
+static const char Wow64Refusal[] =
+    "This is the 32-bit drvsweep, and this Windows is 64-bit: it would not see the 64-bit driver's files "
+    "and registry keys. Nothing was changed.\n\nPlease run the 64-bit drvsweep (drvsweep.exe in the "
+    "release's x64 folder).";
+
 BOOL UninstallApp::InitInstance()
 {
     InitCommonControls();
     LoadUninstallConfig(&config);
+    if (RunsUnderWow64()) {
+        MessageBoxA(NULL, Wow64Refusal, config.title, MB_ICONWARNING | MB_OK);
+        return FALSE;
+    }
     if (!IsPackageInstalled(config)) {
         MessageBoxA(NULL, config.notInstalledMsg, config.title, MB_ICONWARNING | MB_OK);
         return FALSE;

@@ -55,18 +55,34 @@ void UninstallDialog::OnOK()
     if (ran_)
         return;
     ran_ = true;
-    // The remote-control program holds the capture driver: it is asked to close
-    // first. An empty title would name any untitled window, and our own dialog is
-    // never the one meant.
-    if (cfg_.remoteTitle[0] != '\0') {
-        HWND remote = FindWindowA(NULL, cfg_.remoteTitle);
-        if (remote && remote != hwnd_)
-            SendMessageA(remote, WM_CLOSE, 0, 0);
-    }
+    CloseRemoteWindow();
     if (IsWin9x())
         RunUninstall9x();
     else
         RunUninstallNt();
+}
+
+// The remote-control program holds the capture driver: it is asked to close
+// first. An empty title would name any untitled window, and our own dialog is
+// never the one meant. A window that does not answer in time cannot hold up the
+// run: it goes on, and the final message names the window.
+void UninstallDialog::CloseRemoteWindow()
+{
+    if (cfg_.remoteTitle[0] == '\0')
+        return;
+    HWND remote = FindWindowA(NULL, cfg_.remoteTitle);
+    if (!remote || remote == hwnd_)
+        return;
+    DWORD_PTR answer;
+    // A window that went away meanwhile has closed, which is all that was asked.
+    if (SendMessageTimeoutA(remote, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, REMOTE_CLOSE_MS, &answer) ||
+        !IsWindow(remote))
+        return;
+    char what[REMAINS_TEXT];
+    CopyText(what, sizeof what, "the window \"");
+    AppendText(what, sizeof what, cfg_.remoteTitle);
+    AppendText(what, sizeof what, "\"");
+    NoteLeftAlone(what, "it did not answer the request to close");
 }
 
 ProgressView UninstallDialog::Prepare()
@@ -85,8 +101,8 @@ ProgressView UninstallDialog::Prepare()
 void UninstallDialog::Finish()
 {
     DialogFrame::OnOK();
-    char text[1600];
-    UINT icon = ComposeFinalMessage(cfg_, remains_, text, sizeof text);
+    char text[2400];
+    UINT icon = ComposeFinalMessage(cfg_, remains_, LeftAlone, text, sizeof text);
     MessageBoxA(hwnd_, text, cfg_.title, icon | MB_OK);
 }
 
@@ -95,6 +111,14 @@ int UninstallDialog::RunUninstallNt()
     ProgressView view = Prepare();
     if (!SweepNt(cfg_, view, &remains_)) {
         DialogFrame::OnOK();
+        // The devices did not all match: nothing was done. When something was
+        // left alone (an entry too broad to act on, a silent remote window), the
+        // user is told.
+        if (LeftAlone.count > 0) {
+            char text[2400];
+            ComposeStopMessage(cfg_, LeftAlone, text, sizeof text);
+            MessageBoxA(hwnd_, text, cfg_.title, MB_ICONWARNING | MB_OK);
+        }
         return 0;
     }
     Finish();

@@ -29,6 +29,7 @@ class UninstallDialog : public DialogFrame
   private:
     ProgressView Prepare();
     void Finish();
+    void CloseRemoteWindow();
     void PaintMinimized();
     UninstallConfig &cfg_;
     HICON icon_;

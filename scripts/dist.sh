@@ -1,22 +1,32 @@
 #!/usr/bin/env bash
-# The release: the i686 programs (the build we ship), stripped, with the README
-# and the guide to using them with a real card, in one zip. Prints the sizes.
+# The release: both builds of the programs, stripped — win32/ (the i686 build, for
+# Windows 98/ME and 32-bit Windows of the NT family) and x64/ (the x86_64 build, for
+# 64-bit Windows) — with the README and the guide to using them with a real card,
+# in one zip. The i686 programs' imports are checked against the allow-list of what
+# Windows 98 SE and NT 4.0 offer first. Prints the sizes.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-bin=${QX_DIST_BIN:-$repo/build/i686/bin} # another i686 build for a developer's own look
+bin32=${QX_DIST_BIN:-$repo/build/i686/bin} # another i686 build for a developer's own look
+bin64=${QX_DIST_BIN64:-$repo/build/x86_64/bin}
 out=$repo/build/dist
 stage=$out/qx770-utilities
 version=$(sed -n 's/^project(qx770 VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")
 zip=$out/qx770-utilities-$version.zip
+programs=(tunerkey.exe drvsweep.exe)
 
 rm -rf "$out"
-mkdir -p "$stage"
-for exe in tunerkey.exe drvsweep.exe; do
-  [ -f "$bin/$exe" ] || { echo "dist: $bin/$exe is missing" >&2; exit 1; }
-  # Only the 32-bit build ships: it runs on Windows 9x and on the NT family alike.
-  file -b "$bin/$exe" | grep -q 'PE32 executable' || { echo "dist: $bin/$exe is not an i686 program" >&2; exit 1; }
-  i686-w64-mingw32-strip -o "$stage/$exe" "$bin/$exe"
+mkdir -p "$stage/win32" "$stage/x64"
+# folder, build, `file` verdict it must give, MinGW prefix
+for build in "win32 $bin32 PE32 i686-w64-mingw32" "x64 $bin64 PE32+ x86_64-w64-mingw32"; do
+  read -r folder bin kind prefix <<<"$build"
+  for exe in "${programs[@]}"; do
+    [ -f "$bin/$exe" ] || { echo "dist: $bin/$exe is missing" >&2; exit 1; }
+    file -b "$bin/$exe" | grep -q "^$kind executable" || { echo "dist: $bin/$exe is not a $kind program" >&2; exit 1; }
+    "$prefix-strip" -o "$stage/$folder/$exe" "$bin/$exe"
+  done
 done
+# Windows 98 SE and NT 4.0 must be able to load the 32-bit programs.
+bash "$repo/scripts/check-imports.sh" "${programs[@]/#/$stage/win32/}" || { echo "dist: see the imports above" >&2; exit 1; }
 cp "$repo/README.md" "$stage/README.md"
 cp "$repo/docs/real-card.md" "$stage/GUIDE.md"
 # The README's pictures, where its links point.
@@ -30,11 +40,16 @@ done
 
 echo "Release: ${zip#$repo/}"
 limit=$((300 * 1024))
-for exe in tunerkey.exe drvsweep.exe; do
-  size=$(stat -c %s "$stage/$exe")
-  verdict=ok
-  [ "$size" -lt "$limit" ] || verdict="over the 300 KB goal"
-  version=$(i686-w64-mingw32-strings -el "$stage/$exe" | grep -A1 -x FileVersion | tail -1)
-  printf '  %-14s %7d bytes (%d KB)  version %s  %s\n' "$exe" "$size" $(((size + 1023) / 1024)) "${version:-none}" "$verdict"
+for folder in win32 x64; do
+  prefix=i686-w64-mingw32
+  [ "$folder" = x64 ] && prefix=x86_64-w64-mingw32
+  for exe in "${programs[@]}"; do
+    size=$(stat -c %s "$stage/$folder/$exe")
+    verdict=ok
+    [ "$size" -lt "$limit" ] || verdict="over the 300 KB goal"
+    version=$("$prefix-strings" -el "$stage/$folder/$exe" | grep -A1 -x FileVersion | tail -1)
+    printf '  %-20s %7d bytes (%d KB)  version %s  %s\n' "$folder/$exe" "$size" $(((size + 1023) / 1024)) \
+      "${version:-none}" "$verdict"
+  done
 done
-printf '  %-14s %7d bytes\n' "$(basename "$zip")" "$(stat -c %s "$zip")"
+printf '  %-20s %7d bytes\n' "$(basename "$zip")" "$(stat -c %s "$zip")"

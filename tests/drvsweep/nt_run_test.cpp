@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <thread>
 
 #include "sweep_fixtures.h"
 
@@ -14,6 +15,7 @@ namespace
 
 const char Title[] = "QX770 Driver Removal";
 const char EnumKeys[] = "SYSTEM\\CurrentControlSet\\Enum\\";
+const size_t Shown = 6; // names listed in the final message, then "... and N more."
 
 bool hasHardwareId(const char *id)
 {
@@ -126,18 +128,10 @@ TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
     for (int p : run.positions)
         EXPECT_TRUE(p % 6 == 0 || p == 90 || p == 100) << p;
     EXPECT_TRUE(run.finalBox);
-    EXPECT_EQ(run.finalText, "All gone.\n\nPlease restart.");
     EXPECT_EQ(run.exitCode, 0);
 
     std::set<std::string> roots = sweep::removedRoots(before, after);
     std::set<std::string> expected = {
-        "inf\\oem12.inf",
-        "inf\\oem12.pnf",
-        "inf\\oem13.inf",
-        "inf\\oem13.pnf",
-        "inf\\oem14.inf",
-        "inf\\oem15.inf",
-        "inf\\oem15.pnf",
         "system32\\drivers\\qxcapb.sys",
         "system32\\drivers\\qxusb.sys",
         "system32\\drivers\\qxaud.sys",
@@ -151,6 +145,27 @@ TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
         std::string(MediaClassKey) + "\\0102",
         "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Drivers",
     };
+    // The collected OEM INFs go through SetupUninstallOEMInfA once the devices are
+    // gone. Wine 8's deletes nothing unless forced (and answers TRUE): whatever it
+    // leaves, the final message names, and it claims success only when all went.
+    std::vector<std::string> left;
+    for (const char *f :
+         {"oem12.inf", "oem12.pnf", "oem13.inf", "oem13.pnf", "oem14.inf", "oem15.inf", "oem15.pnf"}) {
+        if (qxt::fileExists(sweep::windowsDir() + "\\inf\\" + f))
+            left.push_back(std::string("c:\\windows\\inf\\") + f);
+        else
+            expected.insert(std::string("inf\\") + f);
+    }
+    std::string text = "All gone.\n\nPlease restart.";
+    if (!left.empty()) {
+        text = "The uninstallation is not complete. These items could not be removed:\n";
+        for (size_t i = 0; i < left.size() && i < Shown; i++)
+            text += "\n" + left[i];
+        if (left.size() > Shown)
+            text += "\n... and " + std::to_string(left.size() - Shown) + " more.";
+        text += "\n\nPlease restart.";
+    }
+    EXPECT_EQ(run.finalText, text);
     // Device keys are checked through the device list below.
     sweep::expectRemoved(roots, expected, EnumKeys);
     EXPECT_FALSE(hasHardwareId("PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05"));
@@ -195,16 +210,63 @@ TEST_F(NtRun, ClosingTheDialogWithoutOkChangesNothing)
     EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty());
 }
 
-// Names that are empty, reach outside their folder or are far too long, counts
-// beyond a list, and entries without prefix or description: only the one sound
-// entry acts.
+// A window whose thread never answers: the remote-control program hung.
+class HungWindow
+{
+  public:
+    explicit HungWindow(const char *title) : release_(CreateEventA(NULL, TRUE, FALSE, NULL))
+    {
+        HANDLE created = CreateEventA(NULL, TRUE, FALSE, NULL);
+        thread_ = std::thread([=] {
+            HWND w = CreateWindowExA(0, "STATIC", title, WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+            SetEvent(created);
+            WaitForSingleObject(release_, 120000);
+            DestroyWindow(w);
+        });
+        WaitForSingleObject(created, 5000);
+        CloseHandle(created);
+    }
+    ~HungWindow()
+    {
+        SetEvent(release_);
+        thread_.join();
+        CloseHandle(release_);
+    }
+
+  private:
+    HANDLE release_;
+    std::thread thread_;
+};
+
+// Each row is an input that once reached past the package; the snapshots show
+// that only what the INI soundly names goes, and the final message names the rest:
+// - names that are empty, reach outside their folder or are far too long; counts
+//   beyond a list; entries without prefix or description;
+// - hardware-ID entries too broad to name a device ("P", a whole vendor), with a
+//   device of that vendor present that the package does not own;
+// - descriptions that only begin another word ("C" of "Conexant", "QX" of
+//   "QX770"), and an "InfPath" that is no OEM INF;
+// - on code page 932, driver file names whose trail bytes are a backslash (0x5C)
+//   or a capital letter (0x41), beside the file that lower-casing bytes would name;
+// - a remote-control window that never answers its close request.
 TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
 {
+    ASSERT_EQ(GetACP(), 932u) << "this run is meant for a double-byte code page (LC_ALL=ja_JP.UTF-8)";
     ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8A00\\3&1&0&20", "PCI\\VEN_14F1&DEV_8A00&REV_05"));
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_9900\\3&1&0&21", "PCI\\VEN_14F1&DEV_9900&REV_01"));
     sweep::addClassSubkey(sweep::MediaClassKey, "0200", NULL, "oem30.inf");
     sweep::addClassSubkey(sweep::MediaClassKey, "0201", "Hostile Capture", "..\\win.ini");
-    sweep::addWindowsFile("inf", "oem30.inf");
+    sweep::addClassSubkey(sweep::MediaClassKey, "0202", "Conexant Capture", "oem31.inf");
+    sweep::addClassSubkey(sweep::MediaClassKey, "0203", "QX770 Capture", "oem33.inf");
+    sweep::addClassSubkey(sweep::MediaClassKey, "0204", "Hostile Capture (WDM)", "oem32.inf");
+    for (const char *f : {"oem30.inf", "oem31.inf", "oem33.inf", "oem32.inf", "oem32.pnf"})
+        sweep::addWindowsFile("inf", f);
     sweep::addWindowsFile("system32\\drivers", "qxhost.sys");
+    // qx + katakana so (83 5C), qx + katakana a (83 41), qx + katakana di (83 61).
+    const std::string trailBackslash = "qx\x83\x5C.sys", trailCapital = "qx\x83\x41.sys",
+                      bystander = "qx\x83\x61.sys";
+    for (const std::string &f : {trailBackslash, trailCapital, bystander})
+        sweep::addWindowsFile("system32\\drivers", f);
     sweep::addWindowsFile("", "hostile.txt");
     std::string tooLong(300, 'q');
     qxt::regSetDword(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\qxhostile", "Type", 1);
@@ -212,9 +274,10 @@ TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
     sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 Hostile\n"
                     "DevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8A00\nDevDrvName0=Hostile Capture\n"
                     "DevDrvSYS0=qxhost.sys\n"
-                    "ExtDevIDNum=FF\nExtDevDrvID0=\nExtDevDrvName0=\nExtDevDrvSYS0=..\\hostile.txt\n"
-                    "ExtDevDrvSYS1=C:\\windows\\hostile.txt\nExtDevDrvSYS2=..\nExtDevDrvSYS3=" +
-                    tooLong +
+                    "ExtDevIDNum=FF\nExtDevDrvID0=P\nExtDevDrvName0=C\nExtDevDrvSYS0=..\\hostile.txt\n"
+                    "ExtDevDrvID1=PCI\\VEN_14F1\nExtDevDrvName1=QX\nExtDevDrvSYS1=C:\\windows\\hostile.txt\n"
+                    "ExtDevDrvID2=\nExtDevDrvName2=\nExtDevDrvSYS2=..\nExtDevDrvSYS3=" +
+                    tooLong + "\nExtDevDrvSYS4=" + trailBackslash + "\nExtDevDrvSYS5=" + trailCapital +
                     "\n"
                     "ExtDllFileNum=10\nExtCopyFileName0=..\\hostile.txt\nExtCopyFileName1=drivers\n"
                     "ExtCopyFileName2=" +
@@ -222,21 +285,67 @@ TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
                     "\n"
                     "UnInstServiceNum=10\nUnInstService0=\nUnInstService1=..\\Services\nUnInstService2=" +
                     tooLong + "\nUnInstService3=qxhostile\n" +
-                    "DrvUninstRegKeyName=QX770 Hostile Drivers\nDrvUninstAppName=..\\hostile.txt\n");
+                    "DrvUninstRegKeyName=QX770 Hostile Drivers\nDrvUninstAppName=..\\hostile.txt\n"
+                    "UnInstRemoteTitleName=QX770 Hung Remote\nUnInstDrvPassMsg2=Please restart.\n");
+    std::vector<std::string> devicesBefore = sweep::presentHardwareIds();
+    HungWindow remote("QX770 Hung Remote");
+
     sweep::World before = sweep::snapshotWorld();
     SweepRun run = sweep::runSweep("QX770 Hostile");
     ASSERT_TRUE(run.dialogShown);
     EXPECT_TRUE(run.finalBox);
     EXPECT_EQ(run.exitCode, 0);
     std::set<std::string> roots = sweep::removedRoots(before, sweep::snapshotWorld());
-    std::set<std::string> expected = {"system32\\drivers\\qxhost.sys",
+    std::set<std::string> expected = {"system32\\drivers\\qxhost.sys", "system32\\drivers\\" + trailBackslash,
+                                      "system32\\drivers\\" + trailCapital,
                                       "SYSTEM\\CurrentControlSet\\Services\\qxhostile",
                                       std::string(sweep::MediaClassKey) + "\\0201"};
+    // The OEM INF of "Hostile Capture (WDM)" went to SetupUninstallOEMInfA; what
+    // Wine's leaves of it (all of it) is named below.
+    bool infLeft = qxt::fileExists(sweep::windowsDir() + "\\inf\\oem32.inf");
+    if (!infLeft)
+        expected.insert({"inf\\oem32.inf", "inf\\oem32.pnf"});
     sweep::expectRemoved(roots, expected, EnumKeys);
     // The empty uninstall key name left the Uninstall key and its entries alone.
     EXPECT_TRUE(qxt::regKeyExists(HKEY_LOCAL_MACHINE,
                                   "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Hostile"));
-    EXPECT_EQ(sweep::presentHardwareIds().empty(), false);
+    // Only the package's own device went: the vendor's other one and Wine's stay.
+    std::vector<std::string> devicesAfter = sweep::presentHardwareIds();
+    EXPECT_EQ(devicesAfter.size() + 1, devicesBefore.size());
+    EXPECT_TRUE(hasHardwareId("PCI\\VEN_14F1&DEV_9900&REV_01"));
+    EXPECT_FALSE(hasHardwareId("PCI\\VEN_14F1&DEV_8A00&REV_05"));
+
+    std::string notRemoved = infLeft
+                                 ? " These items could not be "
+                                   "removed:\n\nc:\\windows\\inf\\oem32.inf\nc:\\windows\\inf\\oem32.pnf\n\n"
+                                   "These were left alone:\n"
+                                 : " These were left alone:\n";
+    EXPECT_EQ(run.finalText, "The uninstallation is not complete." + notRemoved +
+                                 "\nthe window \"QX770 Hung Remote\" (it did not answer the request to close)"
+                                 "\nExtDevDrvID0=P (too broad to act on)"
+                                 "\nExtDevDrvID1=PCI\\VEN_14F1 (too broad to act on)"
+                                 "\nInfPath ..\\win.ini of class subkey 0201 (not an oem<N>.inf)"
+                                 "\n\nPlease restart.");
+}
+
+// A hardware-ID entry too broad to name a device never acts; as a main entry it
+// stops the run before anything changes, and the user is told why.
+TEST_F(NtRun, TooBroadMainEntryStopsTheRunAndIsNamed)
+{
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8D00\\3&1&0&50", "PCI\\VEN_14F1&DEV_8D00&REV_05"));
+    sweep::addWindowsFile("system32\\drivers", "qxbroad.sys");
+    sweep::addUninstallEntry("QX770Broad", "QX770 Broad Drivers");
+    sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 Broad\nDevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_\n"
+                    "DevDrvSYS0=qxbroad.sys\nDrvUninstRegKeyPath=QX770Broad\n"
+                    "DrvUninstRegKeyName=QX770 Broad Drivers\nUnInstDrvPassMsg2=Please restart.\n");
+    sweep::World before = sweep::snapshotWorld();
+    SweepRun run = sweep::runSweep("QX770 Broad");
+    ASSERT_TRUE(run.finalBox);
+    EXPECT_EQ(run.finalText, "Nothing was removed: not every device that TVQ7Drv.ini names was found. These "
+                             "were left alone:\n\nDevDrvID0=PCI\\VEN_14F1&DEV_ (too broad to act on)\n\n"
+                             "Please restart.");
+    EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty());
+    EXPECT_TRUE(hasHardwareId("PCI\\VEN_14F1&DEV_8D00&REV_05"));
 }
 
 TEST_F(NtRun, FileThatCannotGoIsNamedInTheFinalMessage)

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
-#include "drvsweep.h"
 #include "sweep_fixtures.h"
+#include "uninstaller.h"
 
 namespace
 {
@@ -121,16 +122,17 @@ TEST(Devices, EnumKeysOnlyFromAlternativesWhenThereAreAny)
     ASSERT_TRUE(sweep::addDevice("ROOT\\QXLONG\\0", "PCI\\VEN_14F1&DEV_8E01&" + std::string(200, 'L')));
     for (int i = 0; i < 12; i++)
         ASSERT_TRUE(sweep::addDevice("ROOT\\QXSTREAM\\" + std::to_string(i),
-                                     "STREAM\\CXQX" + std::to_string(i) + "#0001"));
+                                     "STREAM\\CXQXTUNER" + std::to_string(i) + "#0001"));
     static UninstallConfig cfg = {};
     cfg.deviceCount = 2;
     cfg.devices[0] = entry("PCI\\VEN_14F1&DEV_8E00");
     cfg.devices[1] = entry("PCI\\VEN_14F1&DEV_8E01");
     cfg.extDeviceCount = 1;
-    cfg.extDevices[0] = entry("STREAM\\CXQX");
+    cfg.extDevices[0] = entry("STREAM\\CXQXTUNER");
     cfg.possibleDeviceCount = 1;
     cfg.possibleDevices[0] = entry("PCI\\VEN_14F1&DEV_8E01");
     EnumKeyLists keys = {};
+    LeftAlone = Remains();
     EXPECT_EQ(CollectEnumKeys(cfg, &keys), 2);
     // Device 8E00 matches no alternative: counted, but no key. The long ID is cut.
     ASSERT_EQ(keys.busKeyCount, 1);
@@ -139,6 +141,9 @@ TEST(Devices, EnumKeysOnlyFromAlternativesWhenThereAreAny)
     EXPECT_FALSE(keys.usbSeen);
     EXPECT_EQ(keys.streamKeyCount, KEY_LIST_CAPACITY);
     EXPECT_EQ(std::string(keys.streamKeys[0]).find('#'), std::string::npos);
+    // The two keys beyond the list's room are named.
+    ASSERT_EQ(LeftAlone.count, 2);
+    EXPECT_NE(strstr(LeftAlone.names[0], "(no room in the list)"), nullptr) << LeftAlone.names[0];
 }
 
 TEST(ClassKeys, MediaClassChoosesTheClassKey)
@@ -156,12 +161,16 @@ TEST(ClassKeys, MediaClassChoosesTheClassKey)
     }
 }
 
-TEST(ClassKeys, InfPathsByDescriptionPrefixAtMostTen)
+// Only whole-word continuations of a description, and only OEM INFs, are taken;
+// an inbox INF and those beyond the ten slots are named instead.
+TEST(ClassKeys, InfPathsByDescriptionWordsOnlyOemInfsAtMostTen)
 {
     const char *key = sweep::ImagingClassKey;
     sweep::addClassSubkey(key, "0300", "Video Capture Extra", "oem40.inf");
     sweep::addClassSubkey(key, "0301", NULL, "oem41.inf");
     sweep::addClassSubkey(key, "0302", "Other Device", "oem42.inf");
+    sweep::addClassSubkey(key, "0303", "Video Captures", "oem43.inf");
+    sweep::addClassSubkey(key, "0304", "Video Capture", "machine.inf");
     for (int i = 0; i < 12; i++)
         sweep::addClassSubkey(key, ("04" + std::to_string(10 + i)).c_str(), "video capture",
                               ("oem5" + std::to_string(i) + ".inf").c_str());
@@ -169,14 +178,19 @@ TEST(ClassKeys, InfPathsByDescriptionPrefixAtMostTen)
     strcpy(cfg.mediaClass, "No");
     cfg.deviceCount = 1;
     cfg.devices[0] = entry("PCI\\X", "video capture");
-    cfg.extDeviceCount = 1;
+    cfg.extDeviceCount = 2;
     cfg.extDevices[0] = entry("PCI\\Y", ""); // an empty description collects nothing
+    cfg.extDevices[1] = entry("PCI\\Z", "V");
     InfPathList list = {};
+    LeftAlone = Remains();
     CollectInfPaths(cfg, &list);
     ASSERT_EQ(list.count, KEY_LIST_CAPACITY);
     EXPECT_STREQ(list.paths[0], "oem40.inf");
     for (int i = 1; i < list.count; i++)
         EXPECT_EQ(std::string(list.paths[i]).substr(0, 4), "oem5") << list.paths[i];
+    ASSERT_EQ(LeftAlone.count, 1 + 3);
+    EXPECT_STREQ(LeftAlone.names[0], "InfPath machine.inf of class subkey 0304 (not an oem<N>.inf)");
+    EXPECT_STREQ(LeftAlone.names[1], "InfPath oem59.inf of class subkey 0419 (no room in the list)");
 }
 
 // Progress steps: one per INF path and driver file; extra files step only on 9x.
@@ -195,16 +209,55 @@ TEST(Files, StepCountsOfEachFamily)
     strcpy(cfg.uninstallerFile, "qxsteps.exe");
     InfPathList list = {};
     list.count = 2;
-    strcpy(list.paths[0], "oem60.inf");
+    strcpy(list.paths[0], "OEM60.INF");
     strcpy(list.paths[1], "..\\win.ini");
+    std::string inf = sweep::addWindowsFile("inf", "oem60.inf"),
+                pnf = sweep::addWindowsFile("inf", "oem60.pnf");
     ProgressView none = {NULL, NULL};
     Remains remains = {};
+    // Where setupapi lacks SetupUninstallOEMInfA, the INF and its ".pnf" are deleted here.
     int before = StepsTaken;
-    DeleteDriverFilesNt(cfg, list, none, &remains);
+    DeleteDriverFilesNt(cfg, list, NULL, none, &remains);
     EXPECT_EQ(StepsTaken - before, 2 + 3);
+    EXPECT_FALSE(qxt::fileExists(inf));
+    EXPECT_FALSE(qxt::fileExists(pnf));
     before = StepsTaken;
     DeleteDriverFiles9x(cfg, none, &remains);
     EXPECT_EQ(StepsTaken - before, 3 + 0 + 3 + 3);
     EXPECT_EQ(remains.count, 0);
     EXPECT_TRUE(qxt::fileExists(sweep::windowsDir() + "\\win.ini"));
+}
+
+// On 64-bit Windows the 32-bit program refuses before it looks at anything. The
+// tests run the 64-bit build, which WOW64 never hosts: the query is replaced.
+TEST(Start, UnderWow64NothingChangesAndThe64BitProgramIsNamed)
+{
+    EXPECT_FALSE(RunsUnderWow64()); // Wine's own answer for this 64-bit process
+    setCountry("1");
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8F80\\1", "PCI\\VEN_14F1&DEV_8F80&REV_01"));
+    sweep::addWindowsFile("system32\\drivers", "qxwow.sys");
+    sweep::addUninstallEntry("QX770Wow", "QX770 Wow Drivers");
+    sweep::writeIni(
+        "[1]\nUnInstDrvAppTitle=QX770 Wow\nDevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8F80\n"
+        "DevDrvSYS0=qxwow.sys\nDrvUninstRegKeyPath=QX770Wow\nDrvUninstRegKeyName=QX770 Wow Drivers\n");
+    Wow64Query = [](HANDLE, PBOOL wow64) -> BOOL {
+        *wow64 = TRUE;
+        return TRUE;
+    };
+    sweep::World before = sweep::snapshotWorld();
+    std::string text;
+    std::thread answer([&] {
+        HWND box = qxt::waitForDialog("QX770 Wow", 10000);
+        if (box) {
+            text = qxt::messageBoxText(box);
+            qxt::pressButton(box, IDOK);
+        }
+    });
+    theApp.InitInstance();
+    answer.join();
+    EXPECT_EQ(text,
+              "This is the 32-bit drvsweep, and this Windows is 64-bit: it would not see the 64-bit "
+              "driver's files and registry keys. Nothing was changed.\n\nPlease run the 64-bit drvsweep "
+              "(drvsweep.exe in the release's x64 folder).");
+    EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty());
 }

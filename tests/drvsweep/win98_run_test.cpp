@@ -81,18 +81,29 @@ TEST_F(Win98Run, PciPackageWithAlternativeAndStreamDevice)
                           "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Drivers"});
 }
 
+// One USB match sends every bus key to "Enum\USB": the PCI device's key is then
+// looked for where it is not, and the final message names it.
 TEST_F(Win98Run, UsbDeviceKeysComeFromTheEntryAndLieUnderEnumUsb)
 {
     ASSERT_TRUE(sweep::addDevice("USB\\VID_1B80&PID_D411\\5&1&0", "usb\\vid_1b80&pid_d411&rev_0100"));
+    ASSERT_TRUE(
+        sweep::addDevice("PCI\\VEN_14F1&DEV_8F00&REV_01\\BUS_00&DEV_0A", "PCI\\VEN_14F1&DEV_8F00&REV_01"));
     enumKey("USB\\VID_1B80&PID_D411\\5&1&0");
     enumKey("USB\\VID_1B80&PID_0000\\5&1&1");
     enumKey("PCI\\VID_1B80&PID_D411\\5&1&0");
+    enumKey("PCI\\VEN_14F1&DEV_8F00&REV_01\\BUS_00&DEV_0A");
     sweep::addUninstallEntry("QX770Usb", "QX770 USB Drivers");
-    sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 USB 9x\nDevIDNum=1\nDevDrvID0=USB\\VID_1B80&PID_D411\n"
-                    "DrvUninstRegKeyPath=QX770Usb\nDrvUninstRegKeyName=QX770 USB Drivers\n");
+    sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 USB 9x\nDevIDNum=2\nDevDrvID0=USB\\VID_1B80&PID_D411\n"
+                    "DevDrvID1=PCI\\VEN_14F1&DEV_8F00\n"
+                    "DrvUninstRegKeyPath=QX770Usb\nDrvUninstRegKeyName=QX770 USB Drivers\n"
+                    "UnInstDrvPassMsg2=Restart.\n");
     sweep::World before = sweep::snapshotWorld();
     sweep::SweepRun run = sweep::runSweep("QX770 USB 9x");
     EXPECT_TRUE(run.finalBox);
+    EXPECT_EQ(run.finalText,
+              "The uninstallation is not complete. These were left alone:\n"
+              "\nHKLM\\Enum\\PCI\\VEN_14F1&DEV_8F00&REV_01 (keys were looked for under Enum\\USB)"
+              "\n\nRestart.");
     sweep::expectRemoved(sweep::removedRoots(before, sweep::snapshotWorld()),
                          {"Enum\\USB\\VID_1B80&PID_D411",
                           "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Usb"});
