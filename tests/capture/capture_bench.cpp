@@ -6,7 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "capture/capture.h"
+#include "capture/capture_internal.h"
 #include "sim_fixture.h"
 
 namespace

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/capture.h"
+#include "capture/capture_internal.h"
 #include "qxtest.h"
 #include "sim_fixture.h"
 

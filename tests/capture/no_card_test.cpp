@@ -2,7 +2,7 @@
 // and the virtual remote reports the missing card.
 #include <gtest/gtest.h>
 
-#include "capture/capture.h"
+#include "capture/capture_internal.h"
 #include "qxtest.h"
 
 TEST(NoCard, DiscoveryFindsNothingAndShowsNoMessage)

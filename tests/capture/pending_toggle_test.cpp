@@ -11,7 +11,7 @@
 
 #include <cstdio>
 
-#include "capture/capture.h"
+#include "capture/capture_internal.h"
 #include "card_client.h"
 #include "sim_fixture.h"
 

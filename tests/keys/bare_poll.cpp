@@ -2,7 +2,7 @@
 // (status register, and the receiver when it says a key is there) and nothing else.
 #include <windows.h>
 
-#include "capture/capture.h"
+#include "capture/capture_internal.h"
 
 static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD)
 {

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "apps/apps.h"
-#include "capture/capture.h"
+#include "capture/capture_internal.h"
 #include "card_client.h"
 #include "keys/keys.h"
 #include "qxtest.h"

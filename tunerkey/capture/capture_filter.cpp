@@ -7,7 +7,7 @@
 
 #include <string.h>
 
-#include "capture/capture.h"
+#include "capture/capture_internal.h"
 
 CaptureFilterState CaptureFilter = {NULL, NULL};
 

@@ -1,7 +1,7 @@
 // The capture room's message boxes. A box runs its own message loop, in which
 // the poll timer keeps firing; the flag lets the entry points stand aside
 // meanwhile, so a persisting failure shows one box at a time, not one per tick.
-#include "capture/capture.h"
+#include "capture/capture_internal.h"
 
 static bool MessageOpen = false;
 

@@ -1,7 +1,7 @@
 // Chip registers through property 6: latch an address, then read the latched register.
 #include <string.h>
 
-#include "capture/capture.h"
+#include "capture/capture_internal.h"
 
 static void prepare(RegisterRequest *request, DWORD flags, DWORD operation)
 {

@@ -2,7 +2,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "capture/capture.h"
+#include "capture/capture_internal.h"
 
 // One bus action; `data` is sent, or receives the byte a read returns.
 static LONG busRequest(HANDLE device, DWORD operation, DWORD parameter, BYTE address, BYTE *data)

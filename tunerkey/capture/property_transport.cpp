@@ -1,5 +1,5 @@
 // One property request to the capture driver, sent synchronously.
-#include "capture/capture.h"
+#include "capture/capture_internal.h"
 
 // {C44A1A10-0A37-11D2-8328-006097BA83AB}
 const GUID BT848_CUSTPROP_SET = {
