@@ -10,7 +10,6 @@
 #include <map>
 
 #include "apps/apps.h"
-#include "keys/launch_watch.h"
 #include "standin_client.h"
 
 namespace
@@ -286,7 +285,7 @@ const RaisingChord raisingChords[] = {
     {"--role honestech --stay", [] { HonestechDriver::handleKey(19); }, 'M', &honestechTarget},
     {"--role powervcr --stay", PowerVcrDriver::close, 'X', &powerVcrTarget},
     {"--role honestech --stay", HonestechDriver::close, 'X', &honestechTarget},
-    {"--role honestech --stay", HonestechDriver::togglePower, 'X', &honestechTarget},
+    {"--role honestech --stay", [] { HonestechDriver::togglePower(); }, 'X', &honestechTarget},
 };
 
 // A Windows whose foreground lock keeps a background program from raising anything.
@@ -342,7 +341,7 @@ TEST(Chords, KeystrokeDriversRaiseTheWindowHomeTheaterDoesNot)
 // application running and the target.
 TEST(Chords, RefusedRaiseTypesNothingAndKeepsTheTarget)
 {
-    qxt::MessageRecorder focus("QxFocusHolder4", "Focus Holder", true);
+    qxt::MessageRecorder focus("QxFocusHolder5", "Focus Holder", true);
     std::string dir = qxt::makeTempDir("refused");
     raiseWindowCall = refuseRaise;
     for (const RaisingChord &c : raisingChords) {
@@ -373,33 +372,23 @@ namespace
 struct PowerCase {
     const char *role;
     TvAppTarget *target;
-    void (*togglePower)();
+    bool (*togglePower)();
     void (*close)();
-    WatchedApp watch;
     Lines closeSignal; // what the running application receives from close
 };
 
 const PowerCase powerCases[] = {
-    {"powervcr", &powerVcrTarget, PowerVcrDriver::togglePower, PowerVcrDriver::close, WATCH_POWERVCR,
-     ctrl('X')},
-    {"honestech", &honestechTarget, HonestechDriver::togglePower, HonestechDriver::close, WATCH_HONESTECH,
-     ctrl('X')},
+    {"powervcr", &powerVcrTarget, PowerVcrDriver::togglePower, PowerVcrDriver::close, ctrl('X')},
+    {"honestech", &honestechTarget, HonestechDriver::togglePower, HonestechDriver::close, ctrl('X')},
     {"hometheater", &homeTheaterTarget, HomeTheaterDriver::togglePower, HomeTheaterDriver::close,
-     WATCH_HOME_THEATER, chord({VK_MENU, VK_CONTROL, VK_SHIFT}, VK_F8)},
-    {"tivra", &tivraTarget, TivraDriver::togglePower, TivraDriver::close, WATCH_TIVRA, command(1)},
+     chord({VK_MENU, VK_CONTROL, VK_SHIFT}, VK_F8)},
+    {"tivra", &tivraTarget, TivraDriver::togglePower, TivraDriver::close, command(1)},
 };
 
 void reread(const char *role, TvAppTarget *t)
 {
     const standin::RoleInstall *ri = standin::roleInstall(role);
     t->readInstallPath(ri->key, ri->value, ri->exe);
-}
-
-void resetWatch(HWND owner)
-{
-    for (int i = 0; i < WATCHED_APP_COUNT; ++i)
-        clearLaunchWatch((WatchedApp)i);
-    configureWatchTimer(owner);
 }
 
 } // namespace
@@ -430,55 +419,41 @@ TEST(Close, ClosesARunningApplicationAndDropsIt)
 }
 
 // The power key: a running application is closed; otherwise it is launched from
-// its install folder and watched until its window goes.
-TEST(TogglePower, LaunchesWatchesAndCloses)
+// its install folder, and the caller is told to watch it.
+TEST(TogglePower, LaunchesAndCloses)
 {
-    qxt::MessageRecorder owner("QxPowerOwner", "Power Owner");
     for (const PowerCase &c : powerCases) {
         SCOPED_TRACE(c.role);
         std::string dir = qxt::makeTempDir("power") + "\\With Blanks";
         ASSERT_TRUE(standin::install(c.role, dir));
         reread(c.role, c.target);
         ASSERT_EQ(c.target->installed, 1);
-        resetWatch(owner.hwnd());
 
-        c.togglePower();
+        EXPECT_TRUE(c.togglePower()) << "brought up: to be watched";
         EXPECT_EQ(c.target->active, 1);
-        EXPECT_TRUE(launchWatchSet(c.watch));
-        EXPECT_TRUE(WatchTimer.running);
         HWND w = standin::waitForMainWindow(standin::logOf(dir));
         ASSERT_NE(w, (HWND)NULL) << "started by WinExec";
-        launchWatchTick();
-        EXPECT_EQ(c.target->active, 1) << "still there";
 
-        c.togglePower(); // now running: closes it
+        EXPECT_FALSE(c.togglePower()); // now running: closes it
         EXPECT_EQ(c.target->active, 0);
         ASSERT_TRUE(standin::waitForLine(standin::logOf(dir), "QUIT close-signal"));
         ASSERT_TRUE(qxt::waitUntil([&] { return !IsWindow(w); }));
-        c.target->active = 1; // as if picked again by the dispatcher
-        launchWatchTick();
-        EXPECT_EQ(c.target->active, 0);
-        EXPECT_FALSE(launchWatchSet(c.watch));
-        EXPECT_FALSE(WatchTimer.running);
     }
 }
 
-TEST(TogglePower, NotInstalledStartsNothingButStillStartsTheWatch)
+// Not installed: nothing starts and the target stays as it was; the caller still
+// starts the watch, as after any launch attempt.
+TEST(TogglePower, NotInstalledStartsNothing)
 {
-    qxt::MessageRecorder owner("QxPowerOwner2", "Power Owner");
     for (const PowerCase &c : powerCases) {
         SCOPED_TRACE(c.role);
         c.target->readInstallPath("Software\\Qx\\Nothing Here", "None", "none.exe");
         for (int active : {0, 1}) {
-            resetWatch(owner.hwnd());
             c.target->active = active;
-            c.togglePower();
+            EXPECT_TRUE(c.togglePower());
             EXPECT_EQ(c.target->active, active);
-            EXPECT_TRUE(WatchTimer.running);
-            EXPECT_EQ(launchWatchSet(c.watch), active == 1);
         }
     }
-    resetWatch(owner.hwnd());
 }
 
 TEST(TogglePower, TivraClosesWithoutRaisingAnything)
@@ -520,9 +495,6 @@ TEST(HomeTheater, LongerTitleIsRaisedNotClosedNorSentKeys)
     standin::sync(r.window, r.log);
     EXPECT_TRUE(arrived(r.log, from).empty());
     EXPECT_FALSE(qxt::fileExists(standin::logOf(dir + "\\Install"))) << "no second copy started";
-    for (int i = 0; i < WATCHED_APP_COUNT; ++i)
-        clearLaunchWatch((WatchedApp)i);
-    stopWatchTimer();
 
     HomeTheaterDriver::close(); // the prefix finds it
     EXPECT_EQ(homeTheaterTarget.active, 0);

@@ -17,8 +17,6 @@
 namespace
 {
 
-const char SHUTDOWN_CAPTION[] = "QX770 Remote Control - Shut Down";
-
 TvAppTarget *const kKeyTargets[] = {&powerVcrTarget, &homeTheaterTarget, &honestechTarget, &tivraTarget};
 
 class Dispatch : public ::testing::Test
@@ -67,31 +65,6 @@ size_t keysReceived(const qxt::MessageRecorder &w)
 {
     return w.received(WM_KEYDOWN).size() + w.received(TivraDriver::COMMAND_MESSAGE).size();
 }
-
-// Closes every Shut Down dialog that appears meanwhile with Cancel; counts them.
-struct DialogAnswerer {
-    explicit DialogAnswerer(DWORD ms)
-        : thread([this, ms] {
-              DWORD start = GetTickCount();
-              while (GetTickCount() - start < ms) {
-                  HWND d = FindWindowA("#32770", SHUTDOWN_CAPTION);
-                  if (d && IsWindowVisible(d)) {
-                      promptWhileOpen = ShutdownPrompt;
-                      dialog = d;
-                      ++count;
-                      qxt::pressButton(d, IDCANCEL);
-                      qxt::waitForGone(d, 2000);
-                  }
-                  Sleep(20);
-              }
-          })
-    {
-    }
-    ~DialogAnswerer() { thread.join(); }
-    int count = 0;
-    HWND dialog = NULL, promptWhileOpen = NULL;
-    std::thread thread;
-};
 
 } // namespace
 
@@ -196,27 +169,31 @@ TEST_F(Dispatch, TargetGetsKeysPowerAndKey15ByItsTable)
     EXPECT_EQ(got[1].wParam, 10005u);
     EXPECT_EQ(got[2].wParam, 1u);
     EXPECT_EQ(tivraTarget.active, 0);
-    EXPECT_EQ(FindWindowA("#32770", SHUTDOWN_CAPTION), (HWND)NULL);
+    for (const qxt::Received &m : main.received(WM_COMMAND))
+        EXPECT_NE(LOWORD(m.wParam), CMD_SHUTDOWN_PROMPT)
+            << "key 15 of a target asked for the Shut Down dialog";
 }
 
+// Key 15 asks the main window for the Shut Down dialog (the shell opens it).
 TEST_F(Dispatch, Key15AsksToShutDownOnlyWithNoApplicationRunning)
 {
+    auto prompts = [&] {
+        size_t n = 0;
+        for (const qxt::Received &m : main.received(WM_COMMAND))
+            n += LOWORD(m.wParam) == CMD_SHUTDOWN_PROMPT;
+        return n;
+    };
     {
         qxt::MessageRecorder honestech("honestechTV 2.0", "honestechTV 2.0");
-        DialogAnswerer answer(1000);
         dispatchRemoteKey(main.hwnd(), KEY_SHUTDOWN);
+        qxt::pumpMessages(100);
         EXPECT_EQ(honestechTarget.active, 0); // not adopted either
-        answer.thread.join();
-        answer.thread = std::thread([] {});
-        EXPECT_EQ(answer.count, 0);
+        EXPECT_EQ(prompts(), 0u);
     }
-    DialogAnswerer answer(3000);
-    dispatchRemoteKey(main.hwnd(), KEY_SHUTDOWN); // returns when the dialog has ended
-    answer.thread.join();
-    answer.thread = std::thread([] {});
-    EXPECT_EQ(answer.count, 1);
-    EXPECT_EQ(answer.promptWhileOpen, answer.dialog);
-    EXPECT_EQ(ShutdownPrompt, (HWND)NULL);
+    dispatchRemoteKey(main.hwnd(), KEY_SHUTDOWN);
+    EXPECT_TRUE(qxt::waitUntil([&] { return prompts() == 1; }, 2000));
+    qxt::pumpMessages(100);
+    EXPECT_EQ(prompts(), 1u);
 }
 
 // The closes of one key press follow each other without a pause, and some of them
@@ -322,6 +299,7 @@ TEST_F(Dispatch, PowerKeyWithTheDefaultNotInstalledSaysSoOncePerPress)
         EXPECT_EQ(text, "Please re-initialize the TV application settings.");
     }
     powerVcrTarget.installed = saved;
+    EXPECT_TRUE(WatchTimer.running) << "the watch starts after any launch attempt";
     // The others are closed all the same; nothing was launched.
     EXPECT_TRUE(qxt::waitForGone(ht, 3000));
     EXPECT_TRUE(qxt::waitForGone(honestech, 3000));

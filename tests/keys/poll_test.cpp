@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "apps/apps.h"
@@ -30,6 +31,44 @@ void press(int code, unsigned int reads = 1)
     cardCommand(SIM_CMD_KEY_DOWN, code, reads, 0);
 }
 
+// Receiver reads that answered `code` since the card's log was last cleared.
+unsigned int readsOf(int code)
+{
+    std::vector<SimLogEntry> entries(SIM_LOG_CAPACITY);
+    SimLogHeader header = {0, 0};
+    if (simcard_log(card, &header, entries.data(), SIM_LOG_CAPACITY) != 0)
+        return 0;
+    unsigned int n = 0;
+    for (unsigned int i = 0; i < header.count; ++i)
+        n += entries[i].op == SIM_OP_SWREAD && entries[i].status == 0 && entries[i].data == code;
+    return n;
+}
+
+// A press of `reads` receiver reads, answering messages until the card has
+// delivered every one of them (however slowly the ticks come), then past the
+// repeat window: the next press is a new key.
+void pressAndWait(int code, unsigned int reads = 1)
+{
+    cardCommand(SIM_CMD_LOG_CLEAR);
+    press(code, reads);
+    EXPECT_TRUE(qxt::waitUntil([&] { return readsOf(code) >= reads; }, 10000 + reads * 65))
+        << "the card delivered " << readsOf(code) << " of " << reads << " reads of " << code;
+    qxt::pumpMessages(300);
+}
+
+// From another thread while the program reads: waits until `reads` reads of
+// `code` have been delivered since the log was cleared.
+bool waitForReads(int code, unsigned int reads)
+{
+    DWORD start = GetTickCount();
+    while (readsOf(code) < reads) {
+        if (GetTickCount() - start > 10000 + reads * 65)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
 POINT cursor()
 {
     POINT p;
@@ -53,7 +92,9 @@ class Poll : public ::testing::Test
     static void SetUpTestSuite()
     {
         card = simcard_open();
-        openCaptureFilter();
+        // The program's own main window, whose commands open the Shut Down
+        // dialog that key 15 asks for; creating it opens the capture filter.
+        createMainWindow(GetModuleHandleA(NULL));
     }
     void SetUp() override
     {
@@ -64,7 +105,7 @@ class Poll : public ::testing::Test
             t->active = 0;
         initPointerLimits();
         SetCursorPos(400, 300);
-        startPollTimer(main.hwnd());
+        startPollTimer(mainWindow());
         qxt::pumpMessages(300); // a gap longer than the repeat window: the next key is new
     }
     void TearDown() override
@@ -74,7 +115,6 @@ class Poll : public ::testing::Test
         if (runningApp.child.process)
             standin::stop(&runningApp);
     }
-    qxt::MessageRecorder main{"QxPollMain", "Poll main"};
     standin::Running runningApp;
 };
 
@@ -85,8 +125,7 @@ TEST_F(Poll, HeldKeyReachesTheTargetOnReadsZeroTenAndTwenty)
     std::string log = qxt::makeTempDir("pvcr") + "\\standin.log";
     ASSERT_TRUE(standin::start("--role powervcr", log, &runningApp));
     size_t before = standin::lines(log).size();
-    press(5, 25);
-    qxt::pumpMessages(25 * 65 + 600);
+    pressAndWait(5, 25);
     ASSERT_TRUE(standin::sync(runningApp.window, log));
     int keyDowns = 0;
     for (const std::string &l : standin::linesFrom(log, before))
@@ -98,8 +137,7 @@ TEST_F(Poll, HeldKeyReachesTheTargetOnReadsZeroTenAndTwenty)
 TEST_F(Poll, HeldDirectionKeyMovesThePointerOnEveryRead)
 {
     const PointerLimits &l = currentPointerLimits();
-    press(6, 12);
-    qxt::pumpMessages(12 * 65 + 600);
+    pressAndWait(6, 12);
     EXPECT_EQ(cursor().x, 400 + 4 * 1 + 5 * l.fineStep + 3 * l.coarseStep);
     EXPECT_EQ(cursor().y, 300);
 }
@@ -162,15 +200,18 @@ TEST_F(Poll, ShutDownDialogIsAnsweredWithTheRemote)
     for (const Case &c : cases) {
         exitCalls.clear();
         bool opened = false;
+        std::atomic<bool> done{false};
         std::thread remote([&] {
-            HWND d = qxt::waitForDialog("QX770 Remote Control - Shut Down", 3000);
+            HWND d = qxt::waitForDialog("QX770 Remote Control - Shut Down", 10000);
             opened = d != NULL;
             press(c.answer);
-            if (d && !qxt::waitForGone(d, 3000))
+            if (d && !qxt::waitForGone(d, 5000))
                 qxt::pressButton(d, IDCANCEL);
+            done = true;
         });
         press(KEY_SHUTDOWN);
-        qxt::pumpMessages(2000); // the dialog's own loop runs the ticks meanwhile
+        // The dialog's own loop runs the ticks meanwhile.
+        qxt::waitUntil([&] { return done.load(); }, 20000);
         remote.join();
         EXPECT_TRUE(opened);
         EXPECT_EQ(exitCalls.size(), c.exits) << "answer " << c.answer;
@@ -194,32 +235,39 @@ TEST_F(Poll, PowerKeyAndKey15ActOncePerPress)
     };
     for (unsigned int reads : {2u, 3u, 12u}) {
         SCOPED_TRACE(std::to_string(reads) + " reads");
-        const DWORD held = reads * 65 + 500;
 
         // Key 15, nothing running: the dialog opens once and waits for an answer.
         exitCalls.clear();
         std::vector<HWND> dialogs;
         bool openAtEnd = false;
+        std::atomic<bool> answered{false};
+        cardCommand(SIM_CMD_LOG_CLEAR);
         std::thread watch([&] {
-            DWORD start = GetTickCount();
-            while (GetTickCount() - start < held) {
+            auto look = [&] {
                 HWND d = FindWindowA("#32770", "QX770 Remote Control - Shut Down");
                 if (d && std::find(dialogs.begin(), dialogs.end(), d) == dialogs.end())
                     dialogs.push_back(d);
+                return d;
+            };
+            DWORD start = GetTickCount();
+            while (readsOf(KEY_SHUTDOWN) < reads && GetTickCount() - start < 10000) {
+                look();
                 Sleep(5);
             }
-            HWND d = FindWindowA("#32770", "QX770 Remote Control - Shut Down");
+            Sleep(200); // the last read's tick ends
+            HWND d = look();
             openAtEnd = d != NULL && IsWindowVisible(d);
             if (d)
                 qxt::pressButton(d, IDCANCEL);
+            answered = true;
         });
         press(KEY_SHUTDOWN, reads);
-        qxt::pumpMessages(held + 300);
+        qxt::waitUntil([&] { return answered.load(); }, 15000);
         watch.join();
+        qxt::pumpMessages(300);
         EXPECT_EQ(dialogs.size(), 1u);
         EXPECT_TRUE(openAtEnd) << "answered by the key's own repeats";
         EXPECT_TRUE(exitCalls.empty());
-        qxt::pumpMessages(300);
 
         // Key 15 with TivraTVR as the target: its command 5001, once.
         {
@@ -227,35 +275,29 @@ TEST_F(Poll, PowerKeyAndKey15ActOncePerPress)
             ASSERT_TRUE(standin::start("--role tivra --stay", qxt::makeTempDir("tv") + "\\standin.log", &tv));
             tivraTarget.active = 1;
             size_t from = standin::lines(tv.log).size();
-            press(KEY_SHUTDOWN, reads);
-            qxt::pumpMessages(held);
+            pressAndWait(KEY_SHUTDOWN, reads);
             ASSERT_TRUE(standin::sync(tv.window, tv.log));
             EXPECT_EQ(standin::linesFrom(tv.log, from, {"ACTIVE", "INACTIVE", "APP-", "FOCUS", "MARK"}),
                       std::vector<std::string>{"CMD main 5001 0"});
             tivraTarget.active = 0;
         }
-        qxt::pumpMessages(300);
 
         // The power key with no target starts the default application once...
         int starts = pvcrStarts();
-        press(KEY_POWER, reads);
-        qxt::pumpMessages(held);
+        pressAndWait(KEY_POWER, reads);
         HWND w = NULL;
         EXPECT_TRUE(qxt::waitUntil([&] { return (w = FindWindowA("PowerVCR II Taurus", NULL)) != NULL; }))
-            << ::testing::PrintToString(standin::lines(pvcrLog)) << " at " << GetTickCount();
+            << ::testing::PrintToString(standin::lines(pvcrLog));
         EXPECT_EQ(pvcrStarts(), starts + 1);
         EXPECT_EQ(powerVcrTarget.active, 1);
 
         // ... and with it as the target closes it once, without starting it again.
-        qxt::pumpMessages(300);
-        press(KEY_POWER, reads);
-        qxt::pumpMessages(held);
-        EXPECT_TRUE(qxt::waitForGone(w, 3000));
+        pressAndWait(KEY_POWER, reads);
+        EXPECT_TRUE(qxt::waitForGone(w, 3000)) << ::testing::PrintToString(standin::lines(pvcrLog));
         qxt::pumpMessages(500);
         EXPECT_EQ(FindWindowA("PowerVCR II Taurus", NULL), (HWND)NULL);
         EXPECT_EQ(pvcrStarts(), starts + 1);
         EXPECT_EQ(powerVcrTarget.active, 0);
-        qxt::pumpMessages(300);
     }
     setDefaultTvApp(0);
 }
@@ -282,15 +324,20 @@ TEST_F(Poll, DefaultThatCannotStartIsReportedOnceWhileItsBoxIsUp)
             snprintf(powerVcrTarget.installPath, sizeof powerVcrTarget.installPath, "%s", c.installPath);
             int boxes = -1;
             std::string text;
+            std::atomic<bool> done{false};
             std::thread answer([&] {
                 HWND box = qxt::waitForDialog("QX770 Remote Control", 3000);
-                if (!box)
+                if (!box) {
+                    done = true;
                     return;
+                }
                 text = qxt::messageBoxText(box);
                 // The key is read on for the rest of its reads; then a second press.
-                Sleep(reads * 65 + 300);
+                waitForReads(KEY_POWER, reads);
+                Sleep(300);
                 press(KEY_POWER);
-                Sleep(700);
+                waitForReads(KEY_POWER, reads + 1);
+                Sleep(500); // a second box would be up by now
                 boxes = 0;
                 for (HWND w = NULL; (w = FindWindowExA(NULL, w, "#32770", "QX770 Remote Control")) != NULL;)
                     boxes += IsWindowVisible(w) ? 1 : 0;
@@ -305,9 +352,11 @@ TEST_F(Poll, DefaultThatCannotStartIsReportedOnceWhileItsBoxIsUp)
                     }
                     Sleep(20);
                 }
+                done = true;
             });
+            cardCommand(SIM_CMD_LOG_CLEAR);
             press(KEY_POWER, reads);
-            qxt::pumpMessages(reads * 65 + 2500);
+            qxt::waitUntil([&] { return done.load(); }, 20000);
             answer.join();
             EXPECT_EQ(boxes, 1);
             EXPECT_EQ(text, c.text);

@@ -71,19 +71,22 @@ HWND findVideoWindowOwner();
 // each on its own.
 void toggleMinimized(HWND mainWindow);
 
-// Codes 0 to 31 act; any other code does nothing.
+// Codes 0 to 31 act; any other code does nothing. togglePower, the power key
+// while the application is the target or the default: closes it when its window
+// exists and returns false; otherwise raises or starts it and returns true (the
+// caller then watches for its window to go).
 namespace PowerVcrDriver
 {
 void handleKey(int code);
 void close();
-void togglePower();
+bool togglePower();
 } // namespace PowerVcrDriver
 
 namespace HonestechDriver
 {
 void handleKey(int code);
 void close();
-void togglePower();
+bool togglePower();
 } // namespace HonestechDriver
 
 namespace HomeTheaterDriver
@@ -92,7 +95,7 @@ void handleKey(int code);
 // Key 15 while Home Theater is the target: Alt+Ctrl+Shift+Home.
 void key15();
 void close();
-void togglePower();
+bool togglePower();
 } // namespace HomeTheaterDriver
 
 namespace WinDvdDriver
@@ -112,5 +115,5 @@ const UINT COMMAND_MESSAGE = WM_USER + 2000;
 void handleKey(int code);
 void sendCommand(DWORD command);
 void close();
-void togglePower();
+bool togglePower();
 } // namespace TivraDriver

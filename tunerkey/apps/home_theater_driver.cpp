@@ -2,7 +2,6 @@
 
 #include "apps/key_chord.h"
 #include "apps/window_search.h"
-#include "keys/launch_watch.h"
 
 enum HomeTheaterActionKind { HT_NONE, HT_POST, HT_DIGIT, HT_CHORD };
 
@@ -126,14 +125,12 @@ void HomeTheaterDriver::close()
     homeTheaterTarget.active = 0;
 }
 
-void HomeTheaterDriver::togglePower()
+bool HomeTheaterDriver::togglePower()
 {
     if (findHomeTheater() != NULL) {
         close();
-        return;
+        return false;
     }
     homeTheaterTarget.bringToFront();
-    startWatchTimer();
-    if (homeTheaterTarget.active != 0)
-        setLaunchWatch(WATCH_HOME_THEATER);
+    return true;
 }

@@ -36,7 +36,7 @@ static const KeyAction honestechKeys[KEY_MAP_SIZE] = {
     {KA_KEYDOWN, VK_LEFT},     // 31
 };
 
-static const KeystrokeApp honestech = {&honestechTarget, "honestechTV 2.0", honestechKeys, WATCH_HONESTECH};
+static const KeystrokeApp honestech = {&honestechTarget, "honestechTV 2.0", honestechKeys};
 
 void HonestechDriver::handleKey(int code)
 {
@@ -48,7 +48,7 @@ void HonestechDriver::close()
     keystrokeClose(honestech);
 }
 
-void HonestechDriver::togglePower()
+bool HonestechDriver::togglePower()
 {
-    keystrokeTogglePower(honestech);
+    return keystrokeTogglePower(honestech);
 }

@@ -52,14 +52,12 @@ void keystrokeClose(const KeystrokeApp &app)
     app.target->active = 0;
 }
 
-void keystrokeTogglePower(const KeystrokeApp &app)
+bool keystrokeTogglePower(const KeystrokeApp &app)
 {
     if (FindWindowA(app.windowClass, NULL) != NULL) {
         keystrokeClose(app);
-        return;
+        return false;
     }
     app.target->bringToFront();
-    startWatchTimer();
-    if (app.target->active != 0)
-        setLaunchWatch(app.watch);
+    return true;
 }

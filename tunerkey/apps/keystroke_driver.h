@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include "apps/apps.h"
-#include "keys/launch_watch.h"
 
 enum KeyActionKind {
     KA_NONE,
@@ -27,12 +26,11 @@ struct KeystrokeApp {
     TvAppTarget *target;
     const char *windowClass;
     const KeyAction *keys; // KEY_MAP_SIZE entries
-    WatchedApp watch;
 };
 
 void keystrokeHandleKey(const KeystrokeApp &app, int code);
 void keystrokeClose(const KeystrokeApp &app);
-void keystrokeTogglePower(const KeystrokeApp &app);
+bool keystrokeTogglePower(const KeystrokeApp &app);
 
 // PowerVCR's own setting, written before its record key: HKLM "SOFTWARE\CyberLink",
 // "DisableCapDlg" = 1 (REG_DWORD). Nothing is written when the key cannot be opened.

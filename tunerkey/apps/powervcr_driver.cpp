@@ -35,7 +35,7 @@ static const KeyAction powerVcrKeys[KEY_MAP_SIZE] = {
     {KA_KEYDOWN, VK_SUBTRACT}, // 31
 };
 
-static const KeystrokeApp powerVcr = {&powerVcrTarget, "PowerVCR II Taurus", powerVcrKeys, WATCH_POWERVCR};
+static const KeystrokeApp powerVcr = {&powerVcrTarget, "PowerVCR II Taurus", powerVcrKeys};
 
 void disableCaptureDialog()
 {
@@ -57,7 +57,7 @@ void PowerVcrDriver::close()
     keystrokeClose(powerVcr);
 }
 
-void PowerVcrDriver::togglePower()
+bool PowerVcrDriver::togglePower()
 {
-    keystrokeTogglePower(powerVcr);
+    return keystrokeTogglePower(powerVcr);
 }

@@ -1,7 +1,5 @@
 #include "apps/apps.h"
 
-#include "keys/launch_watch.h"
-
 // Command number for each remote code; 0 sends nothing. Digits are 10000 + n,
 // with code 0 standing for n = 100.
 static const DWORD tivraCommands[32] = {
@@ -42,15 +40,13 @@ void TivraDriver::close()
     tivraTarget.active = 0;
 }
 
-void TivraDriver::togglePower()
+bool TivraDriver::togglePower()
 {
     if (findRecorder() != NULL) {
         // Looked up once more just before posting, as the close action does.
         close();
-        return;
+        return false;
     }
     tivraTarget.bringToFront();
-    startWatchTimer();
-    if (tivraTarget.active != 0)
-        setLaunchWatch(WATCH_TIVRA);
+    return true;
 }

@@ -1,7 +1,6 @@
 #include "keys/keys.h"
 
 #include "apps/apps.h"
-#include "shell/shell.h"
 
 namespace
 {
@@ -19,7 +18,7 @@ struct TargetRoute {
     TvAppTarget *record;
     WatchedApp app;
     void (*handleKey)(int key);
-    void (*togglePower)();
+    bool (*togglePower)();
     void (*key15)();
 };
 const TargetRoute kTargets[] = {
@@ -52,7 +51,8 @@ void sendToTarget(const TargetRoute &t, int key)
         if (t.key15)
             t.key15();
     } else if (key == KEY_POWER) {
-        t.togglePower();
+        if (t.togglePower())
+            watchAfterBringUp(t.app);
     } else {
         t.handleKey(key);
     }

@@ -1,7 +1,6 @@
 #include "keys/keys.h"
 
 #include "capture/capture.h"
-#include "shell/shell.h"
 
 TimerSlot PollTimer = {false, 1, NULL, 65, keyPollTimerProc};
 

@@ -95,11 +95,23 @@ void resetMouseStepCounter();
 bool mouseButtonHeld();
 
 // ---- power key, default application, shut-down ------------------------------------
+// The power key's default application in memory (DefaultTVAPP): 1 Home Theater,
+// 2 PowerVCR II, 3 TivraTVR, 4 honestechTV; any other number selects nothing. The
+// shell loads and saves it; commands 1102 to 1106 change it for the run.
+int defaultTvApp();
+void setDefaultTvApp(int value);
+// The open Shut Down dialog, or NULL. The shell records it while the dialog is up;
+// the dispatcher sends it the remote's keys.
+extern HWND ShutdownPrompt;
+// What key 15 posts to the main window (as WM_COMMAND) to ask for the Shut Down
+// dialog: the shell opens it, the keys never call up into the shell.
+const WORD CMD_SHUTDOWN_PROMPT = 1200;
 // True when no window of a supported application exists.
 bool NoTvAppRunning();
 // Power key with no target: closes the other applications and toggles the default one.
 void launchDefaultApplication();
-// Key 15 with no target: the Shut Down dialog, when no supported application runs.
+// Key 15 with no target: asks the main window for the Shut Down dialog, when no
+// supported application runs.
 void requestShutDown(HWND mainWindow);
 bool IsWindows9x();
 // Switches the computer off; on the NT family after enabling the shut-down privilege.

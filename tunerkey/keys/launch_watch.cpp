@@ -53,6 +53,15 @@ void setLaunchWatch(WatchedApp app)
         LaunchWatch[app] = true;
 }
 
+void watchAfterBringUp(WatchedApp app)
+{
+    if (!validApp(app))
+        return;
+    startWatchTimer();
+    if (watchedWindows[app].target->active != 0)
+        LaunchWatch[app] = true;
+}
+
 bool launchWatchSet(WatchedApp app)
 {
     return validApp(app) && LaunchWatch[app];

@@ -18,6 +18,9 @@ enum WatchedApp { WATCH_HOME_THEATER, WATCH_POWERVCR, WATCH_HONESTECH, WATCH_TIV
 const int WATCHED_APP_COUNT = 4;
 
 void setLaunchWatch(WatchedApp app);
+// After the power key brought `app` up (raised, started, or tried to): the watch
+// runs, and follows the application when it became the target.
+void watchAfterBringUp(WatchedApp app);
 bool launchWatchSet(WatchedApp app);
 void clearLaunchWatch(WatchedApp app);
 

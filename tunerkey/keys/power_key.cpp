@@ -1,29 +1,37 @@
 #include "keys/keys.h"
 
 #include "apps/apps.h"
-#include "shell/shell.h"
+
+HWND ShutdownPrompt = NULL;
 
 namespace
 {
+
+int DefaultTVAPP = 1;
 
 // The power key's default application, by DefaultTVAPP 1 to 4: the other three
 // applications are closed in this order before the chosen one is toggled.
 struct DefaultApp {
     TvAppTarget *record;
+    WatchedApp app;
     void (*closeFirst[3])();
-    void (*togglePower)();
+    bool (*togglePower)();
 };
 const DefaultApp kDefaultApps[] = {
     {&homeTheaterTarget,
+     WATCH_HOME_THEATER,
      {PowerVcrDriver::close, HonestechDriver::close, TivraDriver::close},
      HomeTheaterDriver::togglePower},
     {&powerVcrTarget,
+     WATCH_POWERVCR,
      {HomeTheaterDriver::close, HonestechDriver::close, TivraDriver::close},
      PowerVcrDriver::togglePower},
     {&tivraTarget,
+     WATCH_TIVRA,
      {HomeTheaterDriver::close, PowerVcrDriver::close, HonestechDriver::close},
      TivraDriver::togglePower},
     {&honestechTarget,
+     WATCH_HONESTECH,
      {HomeTheaterDriver::close, PowerVcrDriver::close, TivraDriver::close},
      HonestechDriver::togglePower},
 };
@@ -35,6 +43,16 @@ const int DEFAULT_APP_COUNT = sizeof kDefaultApps / sizeof kDefaultApps[0];
 bool notInstalledShowing = false;
 
 } // namespace
+
+int defaultTvApp()
+{
+    return DefaultTVAPP;
+}
+
+void setDefaultTvApp(int value)
+{
+    DefaultTVAPP = value;
+}
 
 bool NoTvAppRunning()
 {
@@ -61,11 +79,12 @@ void launchDefaultApplication()
     }
     for (void (*close)() : d.closeFirst)
         close();
-    d.togglePower();
+    if (d.togglePower())
+        watchAfterBringUp(d.app);
 }
 
 void requestShutDown(HWND mainWindow)
 {
     if (NoTvAppRunning())
-        openShutdownDialog(mainWindow);
+        PostMessageA(mainWindow, WM_COMMAND, CMD_SHUTDOWN_PROMPT, 0);
 }

@@ -1,7 +1,6 @@
 #include "keys/keys.h"
 
 #include "apps/apps.h"
-#include "shell/shell.h"
 
 namespace
 {

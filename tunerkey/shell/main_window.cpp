@@ -46,6 +46,12 @@ static void onExit(HWND window, int)
     releaseCaptureFilter();
 }
 
+// Key 15 with nothing running asks for this from the poll.
+static void onShutdownPrompt(HWND window, int)
+{
+    openShutdownDialog(window);
+}
+
 static void onSwitchApplication(HWND, int command)
 {
     switchApplication(command);
@@ -57,8 +63,9 @@ struct Command {
 };
 
 static const Command Commands[] = {
-    {IDM_ABOUT, IDM_ABOUT, onAbout},   {IDM_QUIT, IDM_QUIT, onQuit}, {IDM_SETTING, IDM_SETTING, onSetting},
-    {1101, 1106, onSwitchApplication}, {IDM_EXIT, IDM_EXIT, onExit},
+    {IDM_ABOUT, IDM_ABOUT, onAbout},       {IDM_QUIT, IDM_QUIT, onQuit},
+    {IDM_SETTING, IDM_SETTING, onSetting}, {1101, 1106, onSwitchApplication},
+    {IDM_EXIT, IDM_EXIT, onExit},          {CMD_SHUTDOWN_PROMPT, CMD_SHUTDOWN_PROMPT, onShutdownPrompt},
 };
 
 static bool runCommand(HWND window, int id)

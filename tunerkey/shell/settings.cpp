@@ -1,18 +1,10 @@
 // The two settings of the program, kept under HKEY_LOCAL_MACHINE.
 #include "shell/shell.h"
 
-static int DefaultTVAPP = 1;
+#include "keys/keys.h"
+
+// DefaultTVAPP itself is held by the keys room, which acts on it.
 static bool AlwaysRemoteOff = false;
-
-int defaultTvApp()
-{
-    return DefaultTVAPP;
-}
-
-void setDefaultTvApp(int value)
-{
-    DefaultTVAPP = value;
-}
 
 bool alwaysRemoteOff()
 {
@@ -38,9 +30,9 @@ bool LoadSettings()
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
         DWORD number = 0;
         if (readNumber(key, "DefaultTVAPP", &number))
-            DefaultTVAPP = (int)number;
+            setDefaultTvApp((int)number);
         else
-            writeNumber(key, "DefaultTVAPP", (DWORD)DefaultTVAPP);
+            writeNumber(key, "DefaultTVAPP", (DWORD)defaultTvApp());
         number = 0;
         if (readNumber(key, "AlwaysRemoteOff", &number))
             AlwaysRemoteOff = number == 1;
@@ -56,7 +48,7 @@ bool LoadSettings()
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                         NULL, &key, NULL) != ERROR_SUCCESS)
         return true;
-    writeNumber(key, "DefaultTVAPP", (DWORD)DefaultTVAPP);
+    writeNumber(key, "DefaultTVAPP", (DWORD)defaultTvApp());
     writeNumber(key, "AlwaysRemoteOff", 0);
     RegCloseKey(key);
     return true;
@@ -73,7 +65,7 @@ bool SaveDefaultApp()
         RegCloseKey(key);
         return false;
     }
-    writeNumber(key, "DefaultTVAPP", (DWORD)DefaultTVAPP);
+    writeNumber(key, "DefaultTVAPP", (DWORD)defaultTvApp());
     RegCloseKey(key);
     return true;
 }

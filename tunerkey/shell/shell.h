@@ -3,9 +3,9 @@
 #pragma once
 #include <windows.h>
 
+#include "keys/keys.h"
+
 // ---- program-wide state owned by the shell -----------------------------------
-// The open Shut Down dialog, or NULL; the dispatcher sends it the remote's keys.
-extern HWND ShutdownPrompt;
 // Cleared while the main window is created when no capture filter was found;
 // without it no timer runs and a tray click reports the missing filter.
 extern bool CaptureFilterFound;
@@ -78,11 +78,6 @@ void destroyTrayMenu();
 bool LoadSettings();
 // Overwrites the stored DefaultTVAPP with the one in memory; only an existing value.
 bool SaveDefaultApp();
-// The default application of the power key: 1 Home Theater, 2 PowerVCR II,
-// 3 TivraTVR, 4 honestechTV; any other number selects nothing.
-int defaultTvApp();
-// Changes the choice in memory only (commands 1102 to 1106; the Setting dialog saves).
-void setDefaultTvApp(int value);
 bool alwaysRemoteOff();
 
 // ---- dialogs (dialog_placement.cpp, setting_list.cpp, *_dialog.cpp) ----------------------

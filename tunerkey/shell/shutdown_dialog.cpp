@@ -4,8 +4,8 @@
 #include "keys/keys.h"
 #include "resources/resource.h"
 
-// Recorded when the dialog starts, cleared on each of its four ways of ending.
-HWND ShutdownPrompt = NULL;
+// ShutdownPrompt (the keys room's) is recorded when the dialog starts and cleared
+// on each of its four ways of ending.
 
 struct ShutdownAnswer {
     UINT msg;
