@@ -6,7 +6,6 @@
 #include <string.h>
 
 #include "apps/apps.h"
-#include "keys/launch_watch.h"
 #include "standin_client.h"
 
 namespace

@@ -33,6 +33,17 @@ struct TvAppTarget {
     HWND bringToFront();
 };
 
+// The four applications the remote's keys drive, as the dispatcher's probe and
+// the launch watch know them.
+enum WatchedApp { WATCH_HOME_THEATER, WATCH_POWERVCR, WATCH_HONESTECH, WATCH_TIVRA };
+const int WATCHED_APP_COUNT = 4;
+// The running application's top-level window: title exactly "Home Theater", class
+// "PowerVCR II Taurus", class "honestechTV 2.0", class "TIVRA_TVR". NULL when
+// there is none (or for a number that is no application).
+HWND findRunningApp(WatchedApp app);
+// Its record; NULL for a number that is no application.
+TvAppTarget *recordOf(WatchedApp app);
+
 // The six applications, constructed during static initialisation in this order.
 extern TvAppTarget powerVcrTarget;
 extern TvAppTarget honestechTarget;

@@ -1,27 +1,11 @@
 #include "keys/launch_watch.h"
 
-#include "apps/apps.h"
-
 TimerSlot WatchTimer = {false, 2, NULL, 1000, launchWatchTimerProc};
 
 static bool LaunchWatch[WATCHED_APP_COUNT];
 
 // Idle wait of a tick that finds nothing to watch.
 static const DWORD WATCH_IDLE_WAIT_MS = 2000;
-
-struct WatchedWindow {
-    const char *windowClass; // looked up by class when not NULL
-    const char *exactTitle;  // else by whole title
-    TvAppTarget *target;
-};
-
-// Indexed by WatchedApp.
-static const WatchedWindow watchedWindows[WATCHED_APP_COUNT] = {
-    {NULL, "Home Theater", &homeTheaterTarget},
-    {"PowerVCR II Taurus", NULL, &powerVcrTarget},
-    {"honestechTV 2.0", NULL, &honestechTarget},
-    {"TIVRA_TVR", NULL, &tivraTarget},
-};
 
 static const WatchedApp examinationOrder[WATCHED_APP_COUNT] = {WATCH_POWERVCR, WATCH_HOME_THEATER,
                                                                WATCH_HONESTECH, WATCH_TIVRA};
@@ -58,7 +42,7 @@ void watchAfterBringUp(WatchedApp app)
     if (!validApp(app))
         return;
     startWatchTimer();
-    if (watchedWindows[app].target->active != 0)
+    if (recordOf(app)->active != 0)
         LaunchWatch[app] = true;
 }
 
@@ -81,14 +65,6 @@ int watchedAppToExamine(const bool flags[WATCHED_APP_COUNT])
     return -1;
 }
 
-HWND findRunningApp(WatchedApp app)
-{
-    if (!validApp(app))
-        return NULL;
-    const WatchedWindow &w = watchedWindows[app];
-    return FindWindowExA(GetDesktopWindow(), NULL, w.windowClass, w.exactTitle);
-}
-
 void launchWatchTick()
 {
     int app = watchedAppToExamine(LaunchWatch);
@@ -99,7 +75,7 @@ void launchWatchTick()
     }
     if (findRunningApp((WatchedApp)app) != NULL)
         return;
-    watchedWindows[app].target->active = 0;
+    recordOf((WatchedApp)app)->active = 0;
     stopWatchTimer();
     LaunchWatch[app] = false;
 }

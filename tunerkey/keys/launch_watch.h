@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include "apps/apps.h"
 #include "keys/timer_slot.h"
 
 // Timer id 2, 1000 ms, callback launchWatchTimerProc.
@@ -13,9 +14,6 @@ extern TimerSlot WatchTimer;
 void configureWatchTimer(HWND mainWindow);
 void startWatchTimer();
 void stopWatchTimer();
-
-enum WatchedApp { WATCH_HOME_THEATER, WATCH_POWERVCR, WATCH_HONESTECH, WATCH_TIVRA };
-const int WATCHED_APP_COUNT = 4;
 
 void setLaunchWatch(WatchedApp app);
 // After the power key brought `app` up (raised, started, or tried to): the watch
@@ -31,8 +29,3 @@ int watchedAppToExamine(const bool flags[WATCHED_APP_COUNT]);
 // One tick of the watch (what WatchTimer's callback runs).
 void launchWatchTick();
 void CALLBACK launchWatchTimerProc(HWND, UINT, UINT_PTR, DWORD);
-
-// The running application's top-level window, as the dispatcher's probe and the
-// watch look for it: title exactly "Home Theater", class "PowerVCR II Taurus",
-// class "honestechTV 2.0", class "TIVRA_TVR". NULL when there is none.
-HWND findRunningApp(WatchedApp app);
