@@ -1,3 +1,5 @@
+// Stand-in applications driven from a test: registered where tunerkey looks, started,
+// and their logs read back.
 #include "standin_client.h"
 
 #include <sstream>

@@ -1,3 +1,5 @@
+// The simulated card for the capture tests: control commands and the request log through
+// its client, and capture device entries written into the video input category.
 #include "sim_fixture.h"
 
 #include <gtest/gtest.h>

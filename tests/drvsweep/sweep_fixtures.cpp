@@ -1,3 +1,5 @@
+// The uninstaller's fixtures: the INI file, fake devices and the package's registry traces
+// laid out, and the uninstaller driven through its dialog.
 #include "sweep_fixtures.h"
 
 #include <commctrl.h>

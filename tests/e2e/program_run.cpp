@@ -1,3 +1,5 @@
+// The real programs on the bench's desktop: tunerkey.exe started and ended, the card's
+// remote pressed, the stand-in applications installed.
 #include "program_run.h"
 
 #include <shellapi.h>

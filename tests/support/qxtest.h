@@ -1,6 +1,7 @@
 // Test support for the Windows side: dialogs and message boxes found and driven
 // by caption, a window that records what it receives, child processes, registry
-// and file fixtures, and before-and-after snapshots.
+// and file fixtures, and before-and-after snapshots: one header for all of them,
+// each section defined in the file named in its heading.
 #pragma once
 #include <windows.h>
 
@@ -8,9 +9,10 @@
 #include <string>
 #include <vector>
 
-namespace qxt {
+namespace qxt
+{
 
-// ---- paths -----------------------------------------------------------------
+// ---- paths (paths.cpp) -----------------------------------------------------
 // Folder of the running test program (no trailing backslash).
 std::string testDir();
 // A program of the build: build/<arch>/bin/<name>.
@@ -18,7 +20,7 @@ std::string programPath(const char *name);
 // A fresh, empty folder under %TEMP%.
 std::string makeTempDir(const char *tag);
 
-// ---- waiting and messages -----------------------------------------------------
+// ---- waiting and messages (messages.cpp) --------------------------------------
 // Dispatches this thread's messages for `ms` milliseconds.
 void pumpMessages(DWORD ms);
 // Polls `cond` (pumping messages meanwhile) until it holds or `ms` pass.
@@ -34,7 +36,7 @@ template <typename F> bool waitUntil(F cond, DWORD ms = 5000)
     }
 }
 
-// ---- dialogs and message boxes -------------------------------------------------
+// ---- dialogs and message boxes (dialogs.cpp) -----------------------------------
 // The visible top-level window of `cls` (NULL for any) titled `caption`, waiting
 // up to `ms`. A dialog can be found before WM_INITDIALOG ends, hence "visible".
 HWND waitForWindow(const char *cls, const char *caption, DWORD ms = 5000);
@@ -54,14 +56,15 @@ std::vector<std::string> comboEntries(HWND dlg, int id);
 int comboSelection(HWND dlg, int id);
 bool pickComboEntry(HWND dlg, int id, int index);
 
-// ---- a window that records what it receives ------------------------------------
+// ---- a window that records what it receives (recorder.cpp) ---------------------
 struct Received {
     UINT msg;
     WPARAM wParam;
     LPARAM lParam;
 };
 
-class MessageRecorder {
+class MessageRecorder
+{
   public:
     // Creates a top-level window of class `cls` titled `title` on this thread.
     // `visible` shows it (some targets are looked for among visible windows).
@@ -83,7 +86,7 @@ class MessageRecorder {
     std::vector<Received> log_;
 };
 
-// ---- child processes -----------------------------------------------------------
+// ---- child processes (processes.cpp) -------------------------------------------
 struct Child {
     HANDLE process = NULL;
     DWORD pid = 0;
@@ -95,7 +98,7 @@ int waitProcess(Child *child, DWORD ms = 10000);
 // Runs `cmdline` to its end, collecting its standard output; the exit code or -1.
 int runProgram(const std::string &cmdline, std::string *output = NULL, DWORD ms = 30000);
 
-// ---- registry fixtures ---------------------------------------------------------
+// ---- registry fixtures (registry.cpp) ------------------------------------------
 bool regSetString(HKEY root, const char *path, const char *name, const std::string &value);
 bool regSetDword(HKEY root, const char *path, const char *name, DWORD value);
 bool regGetString(HKEY root, const char *path, const char *name, std::string *value);
@@ -105,14 +108,14 @@ bool regValueExists(HKEY root, const char *path, const char *name);
 bool regDeleteTree(HKEY root, const char *path);
 bool regDeleteValue(HKEY root, const char *path, const char *name);
 
-// ---- file fixtures -------------------------------------------------------------
+// ---- file fixtures (files.cpp) -------------------------------------------------
 bool writeFile(const std::string &path, const std::string &content);
 bool readFile(const std::string &path, std::string *content);
 bool fileExists(const std::string &path);
 bool makeDirs(const std::string &path);
 bool removeTree(const std::string &path);
 
-// ---- snapshots -----------------------------------------------------------------
+// ---- snapshots (snapshots.cpp) -------------------------------------------------
 // Key or value name -> a printable form of its content. Registry entries are
 // "KEY" for a key and "KEY\\:name" for a value; file entries are relative paths,
 // with a trailing backslash for folders.

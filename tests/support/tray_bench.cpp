@@ -1,15 +1,13 @@
-// The notification area of the bench's virtual desktop, seen from a test: is an
-// icon there, press it, find and answer the popup menu.
-#pragma once
-#include <windows.h>
+// The notification area of the bench's virtual desktop: the shell's own calls and
+// real mouse input, as a user's click would arrive.
+#include "tray_bench.h"
+
 #include <shellapi.h>
+#include <string.h>
 
 #include "qxtest.h"
 
-#include <string.h>
-
-// An icon exists when the shell accepts a change of nothing for it.
-inline bool trayIconPresent(HWND owner, UINT id)
+bool trayIconPresent(HWND owner, UINT id)
 {
     NOTIFYICONDATAA probe;
     memset(&probe, 0, sizeof probe);
@@ -19,8 +17,7 @@ inline bool trayIconPresent(HWND owner, UINT id)
     return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
 }
 
-// Where the newest icon lies: at the right end of the taskbar, vertically centred.
-inline bool trayIconPoint(POINT *at)
+bool trayIconPoint(POINT *at)
 {
     HWND bar = FindWindowA("Shell_TrayWnd", NULL);
     RECT r;
@@ -31,8 +28,7 @@ inline bool trayIconPoint(POINT *at)
     return true;
 }
 
-// A real press and release of the left or right button on the newest tray icon.
-inline bool clickTrayIcon(bool right)
+bool clickTrayIcon(bool right)
 {
     POINT at;
     if (!trayIconPoint(&at))
@@ -47,14 +43,12 @@ inline bool clickTrayIcon(bool right)
     return SendInput(2, in, sizeof(INPUT)) == 2;
 }
 
-// The visible popup menu window, waiting up to `ms`.
-inline HWND waitForPopupMenu(DWORD ms = 5000)
+HWND waitForPopupMenu(DWORD ms)
 {
     return qxt::waitForWindow("#32768", NULL, ms);
 }
 
-// Keys for an open popup menu: its tracking loop takes them from the owner's queue.
-inline void menuKey(HWND menu, WPARAM vk)
+void menuKey(HWND menu, WPARAM vk)
 {
     PostMessageA(menu, WM_KEYDOWN, vk, 0);
 }

@@ -1,0 +1,91 @@
+// Registry fixtures: values written, read, looked for and deleted in one call each.
+#include "qxtest.h"
+
+#include <shlwapi.h>
+
+namespace qxt
+{
+
+static bool setValue(HKEY root, const char *path, const char *name, DWORD type, const void *data, DWORD size)
+{
+    HKEY k;
+    if (RegCreateKeyExA(root, path, 0, NULL, 0, KEY_SET_VALUE, NULL, &k, NULL) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegSetValueExA(k, name, 0, type, (const BYTE *)data, size);
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+}
+
+bool regSetString(HKEY root, const char *path, const char *name, const std::string &value)
+{
+    return setValue(root, path, name, REG_SZ, value.c_str(), (DWORD)value.size() + 1);
+}
+
+bool regSetDword(HKEY root, const char *path, const char *name, DWORD value)
+{
+    return setValue(root, path, name, REG_DWORD, &value, sizeof value);
+}
+
+bool regGetString(HKEY root, const char *path, const char *name, std::string *value)
+{
+    char buf[4096];
+    DWORD size = sizeof buf - 1, type = 0;
+    HKEY k;
+    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegQueryValueExA(k, name, NULL, &type, (BYTE *)buf, &size);
+    RegCloseKey(k);
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    buf[size] = '\0';
+    *value = buf;
+    return true;
+}
+
+bool regGetDword(HKEY root, const char *path, const char *name, DWORD *value)
+{
+    DWORD size = sizeof *value, type = 0;
+    HKEY k;
+    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegQueryValueExA(k, name, NULL, &type, (BYTE *)value, &size);
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS && type == REG_DWORD;
+}
+
+bool regKeyExists(HKEY root, const char *path)
+{
+    HKEY k;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(k);
+    return true;
+}
+
+bool regValueExists(HKEY root, const char *path, const char *name)
+{
+    HKEY k;
+    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegQueryValueExA(k, name, NULL, NULL, NULL, NULL);
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+}
+
+bool regDeleteTree(HKEY root, const char *path)
+{
+    DWORD rc = SHDeleteKeyA(root, path);
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
+bool regDeleteValue(HKEY root, const char *path, const char *name)
+{
+    HKEY k;
+    if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegDeleteValueA(k, name);
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+}
+
+} // namespace qxt
