@@ -11,7 +11,6 @@
 #include "apps/apps.h"
 #include "keys/keys.h"
 #include "qxtest.h"
-#include "shell/shell.h"
 #include "standin_client.h"
 
 namespace
