@@ -5,8 +5,6 @@
 #include <setupapi.h>
 #include <string.h>
 
-EnumKeyLists EnumKeys;
-
 // How the hardware-ID buffer is sized: exactly as reported, freed per device; or
 // one 256-byte buffer kept across devices, grown by 16 bytes over a report.
 enum BufferRule { BUFFER_EXACT, BUFFER_KEPT };

@@ -155,7 +155,6 @@ void NoteBroadEntries(const UninstallConfig &cfg);
 int CountMatchingDevices(UninstallConfig &cfg);
 int RemoveMatchingDevices(const UninstallConfig &cfg, Remains *remains);
 int CollectEnumKeys(UninstallConfig &cfg, EnumKeyLists *keys);
-extern EnumKeyLists EnumKeys;
 
 // ---- registry ------------------------------------------------------------------
 // A string value of `subkey` below `parent`; empty (and false) when unreadable.
@@ -166,8 +165,8 @@ bool ReadSubkeyText(HKEY parent, const char *subkey, const char *value, char *ou
 typedef bool (*ClassSubkeyAction)(HKEY classKey, const char *name, const char *desc, void *context);
 void ForEachClassSubkey(const char *classPath, REGSAM access, DWORD nameSize, ClassSubkeyAction action,
                         void *context);
-extern char ClassKeyPath[256];
-void SelectClassKey(const UninstallConfig &cfg);
+// The device-class key the INI's media class names (imaging or media, NT family).
+const char *SelectClassKey(const UninstallConfig &cfg);
 int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains);
 int CleanRegistry9x(const UninstallConfig &cfg, const EnumKeyLists &keys, Remains *remains);
 
@@ -176,7 +175,6 @@ struct InfPathList {
     int count;
     char paths[KEY_LIST_CAPACITY][256];
 };
-extern InfPathList InfPaths;
 // The "InfPath" values of the class subkeys the entries' descriptions cover; only
 // oem<N>.inf names are taken, and what is not taken is noted as left alone.
 void CollectInfPaths(const UninstallConfig &cfg, InfPathList *list);

@@ -6,8 +6,6 @@
 #include <stdio.h>
 #include <string.h>
 
-InfPathList InfPaths;
-
 // The Windows directory with a suffix, fetched anew for each group. False when it
 // does not fit its 100-byte text: the group is then skipped.
 static bool windowsSubdir(const char *suffix, char dir[DIR_TEXT])
@@ -102,9 +100,9 @@ static bool noteInfPath(HKEY classKey, const char *name, const char *desc, void 
 
 void CollectInfPaths(const UninstallConfig &cfg, InfPathList *list)
 {
-    SelectClassKey(cfg);
+    const char *classPath = SelectClassKey(cfg);
     InfPathScan scan = {&cfg, list};
-    ForEachClassSubkey(ClassKeyPath, KEY_READ, 250, noteInfPath, &scan);
+    ForEachClassSubkey(classPath, KEY_READ, 250, noteInfPath, &scan);
 }
 
 UninstallOemInfFn FindUninstallOemInf()

@@ -5,8 +5,6 @@
 #include <shlwapi.h>
 #include <string.h>
 
-char ClassKeyPath[256];
-
 static const char ServicesPath[] = "SYSTEM\\CurrentControlSet\\Services";
 static const char MediaClassNt[] =
     "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96C-E325-11CE-BFC1-08002BE10318}";
@@ -15,10 +13,10 @@ static const char ImageClassNt[] =
 static const char MediaClass9x[] = "SYSTEM\\CurrentControlSet\\Services\\Class\\MEDIA";
 static const char UninstallPath[] = "SoftWare\\MicroSoft\\Windows\\CurrentVersion\\Uninstall";
 
-void SelectClassKey(const UninstallConfig &cfg)
+const char *SelectClassKey(const UninstallConfig &cfg)
 {
     bool imaging = BeginsWithNoCase(cfg.mediaClass, "No", NULL);
-    CopyText(ClassKeyPath, sizeof ClassKeyPath, imaging ? ImageClassNt : MediaClassNt);
+    return imaging ? ImageClassNt : MediaClassNt;
 }
 
 static bool keyExists(HKEY parent, const char *name)
@@ -103,8 +101,7 @@ static void deleteUninstallEntry(const UninstallConfig &cfg, Remains *remains)
 int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains)
 {
     deleteBelow(ServicesPath, cfg.services, cfg.serviceCount, remains);
-    SelectClassKey(cfg);
-    classSubkeyPass(ClassKeyPath, cfg, remains);
+    classSubkeyPass(SelectClassKey(cfg), cfg, remains);
     deleteUninstallEntry(cfg, remains);
     return 1;
 }

@@ -17,13 +17,14 @@ bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains)
     // an entry too broad to act on matches nothing, so it stops the run too.
     if (CountMatchingDevices(cfg) != cfg.deviceCount)
         return false;
-    CollectInfPaths(cfg, &InfPaths);
+    InfPathList infPaths = {};
+    CollectInfPaths(cfg, &infPaths);
     UninstallOemInfFn uninstallInf = FindUninstallOemInf();
-    DeleteDriverFilesNt(cfg, InfPaths, uninstallInf, view, remains);
+    DeleteDriverFilesNt(cfg, infPaths, uninstallInf, view, remains);
     RemoveMatchingDevices(cfg, remains);
     // The driver store lets a package go only once no device uses it.
     if (uninstallInf)
-        UninstallOemInfs(InfPaths, uninstallInf, view, remains);
+        UninstallOemInfs(infPaths, uninstallInf, view, remains);
     setPosition(view, 90);
     CleanRegistryNt(cfg, remains);
     setPosition(view, 100);
@@ -33,8 +34,9 @@ bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains)
 void Sweep9x(UninstallConfig &cfg, const ProgressView &view, Remains *remains)
 {
     NoteBroadEntries(cfg);
-    CollectEnumKeys(cfg, &EnumKeys);
+    EnumKeyLists enumKeys = {};
+    CollectEnumKeys(cfg, &enumKeys);
     DeleteDriverFiles9x(cfg, view, remains);
-    CleanRegistry9x(cfg, EnumKeys, remains);
+    CleanRegistry9x(cfg, enumKeys, remains);
     setPosition(view, 100);
 }

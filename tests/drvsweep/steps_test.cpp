@@ -151,13 +151,11 @@ TEST(ClassKeys, MediaClassChoosesTheClassKey)
     static UninstallConfig cfg = {};
     for (const char *no : {"No", "no", "Nobody"}) {
         strcpy(cfg.mediaClass, no);
-        SelectClassKey(cfg);
-        EXPECT_NE(strstr(ClassKeyPath, "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}"), nullptr) << no;
+        EXPECT_NE(strstr(SelectClassKey(cfg), "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}"), nullptr) << no;
     }
     for (const char *other : {"Yes", "", "N", "maybe"}) {
         strcpy(cfg.mediaClass, other);
-        SelectClassKey(cfg);
-        EXPECT_NE(strstr(ClassKeyPath, "{4D36E96C-E325-11CE-BFC1-08002BE10318}"), nullptr) << other;
+        EXPECT_NE(strstr(SelectClassKey(cfg), "{4D36E96C-E325-11CE-BFC1-08002BE10318}"), nullptr) << other;
     }
 }
 
