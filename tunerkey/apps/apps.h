@@ -33,18 +33,64 @@ struct TvAppTarget {
     HWND bringToFront();
 };
 
-// The four applications the remote's keys drive, as the dispatcher's probe and
-// the launch watch know them.
+// ---- the table of applications (app_table.cpp) -------------------------------------
+// The four applications the remote's keys drive come first, in the order the
+// probe looks for them, the Setting dialog lists them and the power key closes
+// them; then the two DVD programs that only the window commands reach.
 enum WatchedApp { WATCH_HOME_THEATER, WATCH_POWERVCR, WATCH_HONESTECH, WATCH_TIVRA };
 const int WATCHED_APP_COUNT = 4;
-// The running application's top-level window: title exactly "Home Theater", class
-// "PowerVCR II Taurus", class "honestechTV 2.0", class "TIVRA_TVR". NULL when
-// there is none (or for a number that is no application).
-HWND findRunningApp(WatchedApp app);
-// Its record; NULL for a number that is no application.
-TvAppTarget *recordOf(WatchedApp app);
+enum AppId {
+    APP_HOME_THEATER = WATCH_HOME_THEATER,
+    APP_POWERVCR = WATCH_POWERVCR,
+    APP_HONESTECH = WATCH_HONESTECH,
+    APP_TIVRA = WATCH_TIVRA,
+    APP_WINDVD,
+    APP_WINRIP,
+    APP_COUNT
+};
 
-// The six applications, constructed during static initialisation in this order.
+// What the program knows of one application.
+struct SupportedApp {
+    // Identity: where its install directory is registered, its program, and the
+    // class (or else the title prefix) its main window is raised and started by.
+    const char *registryKey;
+    const char *registryValue;
+    const char *exeName;
+    const char *windowClass;
+    const char *windowTitle;
+    TvAppTarget *record;
+    // How the probe and the launch watch find it running: by class, or by whole title.
+    const char *runningClass;
+    const char *runningTitle;
+    int defaultTvApp;         // its DefaultTVAPP number; 0 for none
+    const char *settingLabel; // its entry in the Setting dialog's list, or NULL
+    // Its driver. handleKey and togglePower are NULL where the keys never reach
+    // it; key15 is NULL where key 15 does nothing while it is the target.
+    void (*handleKey)(int code);
+    void (*key15)();
+    void (*close)();
+    bool (*togglePower)();
+};
+extern const SupportedApp SupportedApps[APP_COUNT];
+// The target is the first key-driven application, in this order, whose record
+// is active; the launch watch examines its flags in the same order.
+extern const WatchedApp TargetOrder[WATCHED_APP_COUNT];
+// With no target, the first running one in this order becomes it.
+extern const WatchedApp AdoptionOrder[WATCHED_APP_COUNT];
+
+// The running application's top-level window, by its running class or title.
+// NULL when there is none (or for a number that is no key-driven application).
+HWND findRunningApp(WatchedApp app);
+// Its record; NULL for a number that is no key-driven application.
+TvAppTarget *recordOf(WatchedApp app);
+// The key-driven application whose DefaultTVAPP number is `value`; -1 for none.
+int appOfDefault(int value);
+// The power key's toggle shared by the drivers: `running` is the window the
+// driver looks for; when there is one, `close` ends it (false), else the record
+// raises or starts it (true).
+bool togglePowerWith(HWND running, void (*close)(), TvAppTarget &record);
+
+// The six records, constructed during static initialisation in this order.
 extern TvAppTarget powerVcrTarget;
 extern TvAppTarget honestechTarget;
 extern TvAppTarget winDvdTarget;
@@ -124,6 +170,8 @@ namespace TivraDriver
 // Message 3024 with the command in wParam, posted to the recorder's window.
 const UINT COMMAND_MESSAGE = WM_USER + 2000;
 void handleKey(int code);
+// Key 15 while the recorder is the target: command 5001.
+void key15();
 void sendCommand(DWORD command);
 void close();
 bool togglePower();

@@ -55,7 +55,7 @@ static const int ALL_MODIFIERS = MOD_ALT_KEY | MOD_CTRL_KEY | MOD_SHIFT_KEY;
 // The key actions look for the whole title; close and bringToFront take the prefix.
 static HWND findHomeTheater()
 {
-    return findWindowByExactTitle("Home Theater");
+    return findWindowByExactTitle(SupportedApps[APP_HOME_THEATER].runningTitle);
 }
 
 static void typeWithModifiers(int modifiers, BYTE key)
@@ -127,10 +127,5 @@ void HomeTheaterDriver::close()
 
 bool HomeTheaterDriver::togglePower()
 {
-    if (findHomeTheater() != NULL) {
-        close();
-        return false;
-    }
-    homeTheaterTarget.bringToFront();
-    return true;
+    return togglePowerWith(findHomeTheater(), close, homeTheaterTarget);
 }

@@ -36,7 +36,7 @@ static const KeyAction honestechKeys[KEY_MAP_SIZE] = {
     {KA_KEYDOWN, VK_LEFT},     // 31
 };
 
-static const KeystrokeApp honestech = {&honestechTarget, "honestechTV 2.0", honestechKeys};
+static const KeystrokeApp honestech = {&honestechTarget, WATCH_HONESTECH, honestechKeys};
 
 void HonestechDriver::handleKey(int code)
 {
@@ -50,5 +50,5 @@ void HonestechDriver::close()
 
 bool HonestechDriver::togglePower()
 {
-    return keystrokeTogglePower(honestech);
+    return keystrokeTogglePower(honestech, close);
 }

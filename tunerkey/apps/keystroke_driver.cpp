@@ -9,7 +9,7 @@ void keystrokeHandleKey(const KeystrokeApp &app, int code)
     const KeyAction a = app.keys[code];
     if (a.kind == KA_NONE)
         return;
-    HWND w = FindWindowA(app.windowClass, NULL);
+    HWND w = findRunningApp(app.app);
     app.target->window = w;
     if (a.kind == KA_MINIMIZE) {
         // Switches the video window's owner even when the main window is gone.
@@ -42,7 +42,7 @@ void keystrokeHandleKey(const KeystrokeApp &app, int code)
 
 void keystrokeClose(const KeystrokeApp &app)
 {
-    HWND w = FindWindowA(app.windowClass, NULL);
+    HWND w = findRunningApp(app.app);
     if (w == NULL)
         return;
     // A refused raise typed nothing: the application runs on and stays the target.
@@ -52,12 +52,7 @@ void keystrokeClose(const KeystrokeApp &app)
     app.target->active = 0;
 }
 
-bool keystrokeTogglePower(const KeystrokeApp &app)
+bool keystrokeTogglePower(const KeystrokeApp &app, void (*close)())
 {
-    if (FindWindowA(app.windowClass, NULL) != NULL) {
-        keystrokeClose(app);
-        return false;
-    }
-    app.target->bringToFront();
-    return true;
+    return togglePowerWith(findRunningApp(app.app), close, *app.target);
 }

@@ -24,13 +24,14 @@ const int KEY_MAP_SIZE = 32;
 
 struct KeystrokeApp {
     TvAppTarget *target;
-    const char *windowClass;
+    WatchedApp app;        // its main window is found by class, as the probe finds it
     const KeyAction *keys; // KEY_MAP_SIZE entries
 };
 
 void keystrokeHandleKey(const KeystrokeApp &app, int code);
 void keystrokeClose(const KeystrokeApp &app);
-bool keystrokeTogglePower(const KeystrokeApp &app);
+// The power key: closes the running application with `close`, or brings it up.
+bool keystrokeTogglePower(const KeystrokeApp &app, void (*close)());
 
 // PowerVCR's own setting, written before its record key: HKLM "SOFTWARE\CyberLink",
 // "DisableCapDlg" = 1 (REG_DWORD). Nothing is written when the key cannot be opened.

@@ -35,7 +35,7 @@ static const KeyAction powerVcrKeys[KEY_MAP_SIZE] = {
     {KA_KEYDOWN, VK_SUBTRACT}, // 31
 };
 
-static const KeystrokeApp powerVcr = {&powerVcrTarget, "PowerVCR II Taurus", powerVcrKeys};
+static const KeystrokeApp powerVcr = {&powerVcrTarget, WATCH_POWERVCR, powerVcrKeys};
 
 void disableCaptureDialog()
 {
@@ -59,5 +59,5 @@ void PowerVcrDriver::close()
 
 bool PowerVcrDriver::togglePower()
 {
-    return keystrokeTogglePower(powerVcr);
+    return keystrokeTogglePower(powerVcr, close);
 }

@@ -10,10 +10,11 @@ static const DWORD tivraCommands[32] = {
 };
 
 static const DWORD CLOSE_COMMAND = 1;
+static const DWORD KEY15_COMMAND = 5001;
 
 static HWND findRecorder()
 {
-    return FindWindowExA(GetDesktopWindow(), NULL, "TIVRA_TVR", NULL);
+    return findRunningApp(WATCH_TIVRA);
 }
 
 void TivraDriver::sendCommand(DWORD command)
@@ -22,6 +23,11 @@ void TivraDriver::sendCommand(DWORD command)
     tivraTarget.window = w;
     if (w != NULL)
         PostMessageA(w, COMMAND_MESSAGE, command, 0);
+}
+
+void TivraDriver::key15()
+{
+    sendCommand(KEY15_COMMAND);
 }
 
 void TivraDriver::handleKey(int code)
@@ -40,13 +46,8 @@ void TivraDriver::close()
     tivraTarget.active = 0;
 }
 
+// The close looks the recorder up once more just before posting.
 bool TivraDriver::togglePower()
 {
-    if (findRecorder() != NULL) {
-        // Looked up once more just before posting, as the close action does.
-        close();
-        return false;
-    }
-    tivraTarget.bringToFront();
-    return true;
+    return togglePowerWith(findRecorder(), close, tivraTarget);
 }

@@ -100,14 +100,3 @@ HWND TvAppTarget::bringToFront()
     raiseWindow(w);
     return w;
 }
-
-// Construction order is the order of definition within this file.
-TvAppTarget powerVcrTarget("Software\\Cyberlink\\PowerVCR II", "InstallPath", "PVCR.EXE", "", "PowerVCR II");
-TvAppTarget honestechTarget("Software\\honestech\\DVD Plus\\TVR", "AppPath", "honestechTV.EXE", "",
-                            "honestechTV 2.0");
-TvAppTarget winDvdTarget("Software\\InterVideo\\WinDVD4", "PATH", "WINDVD.EXE", "", "InterVideo WinDVD 4");
-TvAppTarget homeTheaterTarget("Software\\InterVideo\\Home Theater", "PATH", "Home Theater.exe", "",
-                              "Home Theater");
-TvAppTarget winRipTarget("Software\\InterVideo\\WinRip", "PATH", "WINRIP.EXE", "", "WinRip");
-TvAppTarget tivraTarget("Software\\Honestech\\TV Plus\\TVR", "AppPath", "honestechTV.EXE", "TIVRA_TVR",
-                        "FormMainWindow");

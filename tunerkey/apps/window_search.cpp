@@ -23,13 +23,25 @@ void readWindowTitle(HWND window, char (&title)[128])
     GetWindowTextA(window, title, sizeof title);
 }
 
+// Restarts allowed when the walk loses its place; each one means a window went
+// away under it, so a few are plenty.
+static const int WALK_RESTARTS = 8;
+
 HWND firstTopLevelWindow(WindowTest test, const void *context)
 {
     // A plain walk in z-order rather than EnumWindows: the first match must win,
     // and a top-level window created during the walk must not be missed or repeated.
-    for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w != NULL; w = GetWindow(w, GW_HWNDNEXT))
+    int restarts = 0;
+    for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w != NULL;) {
         if (test(w, context))
             return w;
+        HWND next = GetWindow(w, GW_HWNDNEXT);
+        // Another program destroyed the window just looked at: it has no next any
+        // more, and the windows behind it would be missed. Walk again from the top.
+        if (next == NULL && !IsWindow(w) && restarts++ < WALK_RESTARTS)
+            next = GetWindow(GetDesktopWindow(), GW_CHILD);
+        w = next;
+    }
     return NULL;
 }
 

@@ -1,3 +1,4 @@
+// The dispatcher: where one key goes after the repeat rule.
 #include "keys/keys.h"
 
 #include "apps/apps.h"
@@ -5,71 +6,41 @@
 namespace
 {
 
-const DWORD TIVRA_KEY15_COMMAND = 5001;
-
-void tivraKey15()
+// The target: the first key-driven application, in the table's target order,
+// whose record is active; -1 for none.
+int activeTarget()
 {
-    TivraDriver::sendCommand(TIVRA_KEY15_COMMAND);
+    for (WatchedApp app : TargetOrder)
+        if (SupportedApps[app].record->active == 1)
+            return app;
+    return -1;
 }
 
-// The four key-driven applications. The first active one, in this order, is the
-// target; key 15 has an action only where one is given.
-struct TargetRoute {
-    TvAppTarget *record;
-    WatchedApp app;
-    void (*handleKey)(int key);
-    bool (*togglePower)();
-    void (*key15)();
-};
-const TargetRoute kTargets[] = {
-    {&powerVcrTarget, WATCH_POWERVCR, PowerVcrDriver::handleKey, PowerVcrDriver::togglePower, NULL},
-    {&homeTheaterTarget, WATCH_HOME_THEATER, HomeTheaterDriver::handleKey, HomeTheaterDriver::togglePower,
-     HomeTheaterDriver::key15},
-    {&honestechTarget, WATCH_HONESTECH, HonestechDriver::handleKey, HonestechDriver::togglePower, NULL},
-    {&tivraTarget, WATCH_TIVRA, TivraDriver::handleKey, TivraDriver::togglePower, tivraKey15},
-};
-const int TARGET_COUNT = sizeof kTargets / sizeof kTargets[0];
-
-// With no target, a running application is adopted in this order (indexes into
-// kTargets): the recorder first, honestechTV last.
-const int kAdoptionOrder[TARGET_COUNT] = {3, 0, 1, 2};
-// The windows are all looked for first, in this order.
-const WatchedApp kProbeSearchOrder[TARGET_COUNT] = {WATCH_HOME_THEATER, WATCH_POWERVCR, WATCH_HONESTECH,
-                                                    WATCH_TIVRA};
-
-const TargetRoute *activeTarget()
+void sendToTarget(WatchedApp app, int key)
 {
-    for (const TargetRoute &t : kTargets)
-        if (t.record->active == 1)
-            return &t;
-    return NULL;
-}
-
-void sendToTarget(const TargetRoute &t, int key)
-{
+    const SupportedApp &a = SupportedApps[app];
     if (key == KEY_SHUTDOWN) {
-        if (t.key15)
-            t.key15();
+        if (a.key15)
+            a.key15();
     } else if (key == KEY_POWER) {
-        if (t.togglePower())
-            watchAfterBringUp(t.app);
+        if (a.togglePower())
+            watchAfterBringUp(app);
     } else {
-        t.handleKey(key);
+        a.handleKey(key);
     }
 }
 
 // A key with no target and no meaning of its own: to a running application, which
-// becomes the target, else to the pointer.
+// becomes the target, else to the pointer. All the windows are looked for first.
 void probeAndSend(int key)
 {
-    HWND found[WATCHED_APP_COUNT] = {NULL, NULL, NULL, NULL};
-    for (WatchedApp app : kProbeSearchOrder)
-        found[app] = findRunningApp(app);
-    for (int index : kAdoptionOrder) {
-        const TargetRoute &t = kTargets[index];
-        if (found[t.app] != NULL) {
-            t.record->active = 1;
-            t.handleKey(key);
+    HWND found[WATCHED_APP_COUNT];
+    for (int app = 0; app < WATCHED_APP_COUNT; ++app)
+        found[app] = findRunningApp((WatchedApp)app);
+    for (WatchedApp app : AdoptionOrder) {
+        if (found[app] != NULL) {
+            SupportedApps[app].record->active = 1;
+            SupportedApps[app].handleKey(key);
             return;
         }
     }
@@ -80,7 +51,7 @@ void probeAndSend(int key)
 
 bool anyTargetActive()
 {
-    return activeTarget() != NULL;
+    return activeTarget() >= 0;
 }
 
 void dispatchRemoteKey(HWND mainWindow, int key)
@@ -96,9 +67,9 @@ void dispatchRemoteKey(HWND mainWindow, int key)
         SendMessageA(prompt, WM_KEYDOWN, key == KEY_POWER ? VK_RETURN : VK_ESCAPE, 0);
         return;
     }
-    const TargetRoute *target = activeTarget();
-    if (target != NULL) {
-        sendToTarget(*target, key);
+    int target = activeTarget();
+    if (target >= 0) {
+        sendToTarget((WatchedApp)target, key);
         return;
     }
     if (key == KEY_SHUTDOWN)

@@ -7,9 +7,6 @@ static bool LaunchWatch[WATCHED_APP_COUNT];
 // Idle wait of a tick that finds nothing to watch.
 static const DWORD WATCH_IDLE_WAIT_MS = 2000;
 
-static const WatchedApp examinationOrder[WATCHED_APP_COUNT] = {WATCH_POWERVCR, WATCH_HOME_THEATER,
-                                                               WATCH_HONESTECH, WATCH_TIVRA};
-
 void configureWatchTimer(HWND mainWindow)
 {
     WatchTimer.configure(mainWindow, 1000);
@@ -59,7 +56,7 @@ void clearLaunchWatch(WatchedApp app)
 
 int watchedAppToExamine(const bool flags[WATCHED_APP_COUNT])
 {
-    for (WatchedApp app : examinationOrder)
+    for (WatchedApp app : TargetOrder)
         if (flags[app])
             return app;
     return -1;

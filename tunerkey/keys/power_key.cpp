@@ -1,3 +1,5 @@
+// The power key with no target (the default application) and key 15 (the Shut
+// Down request); the in-memory default and the open Shut Down dialog.
 #include "keys/keys.h"
 
 #include "apps/apps.h"
@@ -8,34 +10,6 @@ namespace
 {
 
 int DefaultTVAPP = 1;
-
-// The power key's default application, by DefaultTVAPP 1 to 4: the other three
-// applications are closed in this order before the chosen one is toggled.
-struct DefaultApp {
-    TvAppTarget *record;
-    WatchedApp app;
-    void (*closeFirst[3])();
-    bool (*togglePower)();
-};
-const DefaultApp kDefaultApps[] = {
-    {&homeTheaterTarget,
-     WATCH_HOME_THEATER,
-     {PowerVcrDriver::close, HonestechDriver::close, TivraDriver::close},
-     HomeTheaterDriver::togglePower},
-    {&powerVcrTarget,
-     WATCH_POWERVCR,
-     {HomeTheaterDriver::close, HonestechDriver::close, TivraDriver::close},
-     PowerVcrDriver::togglePower},
-    {&tivraTarget,
-     WATCH_TIVRA,
-     {HomeTheaterDriver::close, PowerVcrDriver::close, HonestechDriver::close},
-     TivraDriver::togglePower},
-    {&honestechTarget,
-     WATCH_HONESTECH,
-     {HomeTheaterDriver::close, PowerVcrDriver::close, TivraDriver::close},
-     HonestechDriver::togglePower},
-};
-const int DEFAULT_APP_COUNT = sizeof kDefaultApps / sizeof kDefaultApps[0];
 
 // True while the not-installed message is up. The poll goes on inside the box's
 // message loop, and a power key held down is read again every 65 ms: without this
@@ -56,19 +30,18 @@ void setDefaultTvApp(int value)
 
 bool NoTvAppRunning()
 {
-    const WatchedApp apps[] = {WATCH_HOME_THEATER, WATCH_POWERVCR, WATCH_HONESTECH, WATCH_TIVRA};
-    for (WatchedApp app : apps)
-        if (findRunningApp(app) != NULL)
+    for (int app = 0; app < WATCHED_APP_COUNT; ++app)
+        if (findRunningApp((WatchedApp)app) != NULL)
             return false;
     return true;
 }
 
 void launchDefaultApplication()
 {
-    int choice = defaultTvApp();
-    if (choice < 1 || choice > DEFAULT_APP_COUNT || notInstalledShowing)
+    int chosen = appOfDefault(defaultTvApp());
+    if (chosen < 0 || notInstalledShowing)
         return;
-    const DefaultApp &d = kDefaultApps[choice - 1];
+    const SupportedApp &d = SupportedApps[chosen];
     // The other applications are closed and the toggle runs all the same: it
     // still starts the watch, as it does after any launch attempt.
     if (d.record->installed == 0) {
@@ -77,10 +50,12 @@ void launchDefaultApplication()
                     MB_SETFOREGROUND);
         notInstalledShowing = false;
     }
-    for (void (*close)() : d.closeFirst)
-        close();
+    // The other key-driven applications go first, in the table's order.
+    for (int app = 0; app < WATCHED_APP_COUNT; ++app)
+        if (app != chosen)
+            SupportedApps[app].close();
     if (d.togglePower())
-        watchAfterBringUp(d.app);
+        watchAfterBringUp((WatchedApp)chosen);
 }
 
 void requestShutDown(HWND mainWindow)

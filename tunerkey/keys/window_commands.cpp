@@ -1,3 +1,4 @@
+// The main window's commands that switch between the applications.
 #include "keys/keys.h"
 
 #include "apps/apps.h"
@@ -5,26 +6,22 @@
 namespace
 {
 
-// Window commands 1101 to 1106: close these applications in order (the list ends
-// at the first NULL), raise or start one, and possibly make it the power key's
-// default for the rest of the run (not saved).
+// Window commands 1101 to 1106: close these applications in order, raise or
+// start one, and make it the power key's default for the rest of the run when it
+// has a number as a default (not saved).
 struct WindowCommand {
     int command;
-    void (*closeFirst[5])();
-    TvAppTarget *raise;
-    int newDefault; // DefaultTVAPP afterwards, 0 = unchanged
+    int closeCount;
+    AppId closeFirst[5];
+    AppId raise;
 };
 const WindowCommand kWindowCommands[] = {
-    {1101, {HomeTheaterDriver::close, WinRipDriver::close}, &winDvdTarget, 0},
-    {1102,
-     {WinDvdDriver::close, WinRipDriver::close, TivraDriver::close, PowerVcrDriver::close,
-      HonestechDriver::close},
-     &homeTheaterTarget,
-     1},
-    {1103, {WinDvdDriver::close, HomeTheaterDriver::close}, &winRipTarget, 0},
-    {1104, {HomeTheaterDriver::close, TivraDriver::close, HonestechDriver::close}, &powerVcrTarget, 2},
-    {1105, {HomeTheaterDriver::close, PowerVcrDriver::close, TivraDriver::close}, &honestechTarget, 4},
-    {1106, {HomeTheaterDriver::close, PowerVcrDriver::close, HonestechDriver::close}, &tivraTarget, 3},
+    {1101, 2, {APP_HOME_THEATER, APP_WINRIP}, APP_WINDVD},
+    {1102, 5, {APP_WINDVD, APP_WINRIP, APP_TIVRA, APP_POWERVCR, APP_HONESTECH}, APP_HOME_THEATER},
+    {1103, 2, {APP_WINDVD, APP_HOME_THEATER}, APP_WINRIP},
+    {1104, 3, {APP_HOME_THEATER, APP_TIVRA, APP_HONESTECH}, APP_POWERVCR},
+    {1105, 3, {APP_HOME_THEATER, APP_POWERVCR, APP_TIVRA}, APP_HONESTECH},
+    {1106, 3, {APP_HOME_THEATER, APP_POWERVCR, APP_HONESTECH}, APP_TIVRA},
 };
 
 } // namespace
@@ -34,12 +31,12 @@ void switchApplication(int command)
     for (const WindowCommand &c : kWindowCommands) {
         if (c.command != command)
             continue;
-        for (void (*close)() : c.closeFirst)
-            if (close)
-                close();
-        c.raise->bringToFront();
-        if (c.newDefault != 0)
-            setDefaultTvApp(c.newDefault);
+        for (int i = 0; i < c.closeCount; ++i)
+            SupportedApps[c.closeFirst[i]].close();
+        const SupportedApp &raised = SupportedApps[c.raise];
+        raised.record->bringToFront();
+        if (raised.defaultTvApp != 0)
+            setDefaultTvApp(raised.defaultTvApp);
         return;
     }
 }

@@ -17,8 +17,9 @@ int settingListIndex()
 
 static void fillList(HWND dialog)
 {
-    const int installed[SETTING_APP_COUNT] = {homeTheaterTarget.installed, powerVcrTarget.installed,
-                                              honestechTarget.installed, tivraTarget.installed};
+    int installed[SETTING_APP_COUNT];
+    for (int i = 0; i < SETTING_APP_COUNT; ++i)
+        installed[i] = SupportedApps[i].record->installed;
     SettingList list = buildSettingList(installed, defaultTvApp(), SettingListIndex);
     SendDlgItemMessageA(dialog, IDC_APP_LIST, CB_RESETCONTENT, 0, 0);
     for (int i = 0; i < list.count; ++i)

@@ -1,20 +1,11 @@
 // The Setting dialog's list of applications, as a pure decision.
 #include "shell/shell.h"
 
+#include "apps/apps.h"
+
 #include <string.h>
 
-struct SettingEntry {
-    const char *label;
-    int value; // DefaultTVAPP
-};
-
-// List order; the values follow the power key's numbering, hence 4 before 3.
-static const SettingEntry SettingEntries[SETTING_APP_COUNT] = {
-    {"Home Theater", 1},
-    {"PowerVCR", 2},
-    {"HonesTVR", 4},
-    {"TivraTVR", 3},
-};
+static_assert(SETTING_APP_COUNT == WATCHED_APP_COUNT, "the list shows the key-driven applications");
 
 SettingList buildSettingList(const int installed[SETTING_APP_COUNT], int defaultApp, int previousIndex)
 {
@@ -23,9 +14,11 @@ SettingList buildSettingList(const int installed[SETTING_APP_COUNT], int default
     for (int i = 0; i < SETTING_APP_COUNT; ++i) {
         if (!installed[i])
             continue;
-        if (SettingEntries[i].value == defaultApp)
+        // The list shows the key-driven applications in the table's order; their
+        // numbers follow the power key's, hence 4 before 3.
+        if (SupportedApps[i].defaultTvApp == defaultApp)
             list.selection = list.count;
-        list.labels[list.count++] = SettingEntries[i].label;
+        list.labels[list.count++] = SupportedApps[i].settingLabel;
     }
     if (list.selection == -1)
         list.selection = 0;
@@ -34,9 +27,9 @@ SettingList buildSettingList(const int installed[SETTING_APP_COUNT], int default
 
 int settingValueOfLabel(const char *label)
 {
-    for (const SettingEntry &e : SettingEntries) {
-        if (strcmp(label, e.label) == 0)
-            return e.value;
+    for (int i = 0; i < SETTING_APP_COUNT; ++i) {
+        if (strcmp(label, SupportedApps[i].settingLabel) == 0)
+            return SupportedApps[i].defaultTvApp;
     }
     return 0;
 }

@@ -86,14 +86,15 @@ bool dialogPlacementFor(int fullScreenWidth, POINT *position);
 // Moves the dialog (and makes it topmost) when the screen width is in the table.
 void applyDialogPlacement(HWND dialog);
 
-// The Setting dialog's list: the installed applications in a fixed order.
+// The Setting dialog's list: the installed key-driven applications, in the order
+// of the table of applications.
 enum { SETTING_APP_COUNT = 4 };
 struct SettingList {
     int count;
     const char *labels[SETTING_APP_COUNT];
     int selection;
 };
-// installed[] in list order (Home Theater, PowerVCR II, honestechTV, TivraTVR).
+// installed[] in that order (Home Theater, PowerVCR II, honestechTV, TivraTVR).
 // The selection is the entry of `defaultApp`, else `previousIndex`, else 0.
 SettingList buildSettingList(const int installed[SETTING_APP_COUNT], int defaultApp, int previousIndex);
 // The DefaultTVAPP value of a list label, or 0 for a text that is no label.
