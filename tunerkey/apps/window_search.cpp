@@ -23,26 +23,30 @@ void readWindowTitle(HWND window, char (&title)[128])
     GetWindowTextA(window, title, sizeof title);
 }
 
-// Restarts allowed when the walk loses its place; each one means a window went
-// away under it, so a few are plenty.
-static const int WALK_RESTARTS = 8;
+struct WalkState {
+    WindowTest test;
+    const void *context;
+    HWND found;
+};
+
+static BOOL CALLBACK testOne(HWND window, LPARAM param)
+{
+    WalkState *walk = (WalkState *)param;
+    if (!walk->test(window, walk->context))
+        return TRUE;
+    walk->found = window;
+    return FALSE;
+}
 
 HWND firstTopLevelWindow(WindowTest test, const void *context)
 {
-    // A plain walk in z-order rather than EnumWindows: the first match must win,
-    // and a top-level window created during the walk must not be missed or repeated.
-    int restarts = 0;
-    for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w != NULL;) {
-        if (test(w, context))
-            return w;
-        HWND next = GetWindow(w, GW_HWNDNEXT);
-        // Another program destroyed the window just looked at: it has no next any
-        // more, and the windows behind it would be missed. Walk again from the top.
-        if (next == NULL && !IsWindow(w) && restarts++ < WALK_RESTARTS)
-            next = GetWindow(GetDesktopWindow(), GW_CHILD);
-        w = next;
-    }
-    return NULL;
+    // EnumWindows walks a list of the top-level windows taken at once, in z-order,
+    // so the first match wins. A window-by-window walk loses its place when other
+    // programs reorder or destroy windows meanwhile (a closing application does
+    // both), and then misses windows that are there all along.
+    WalkState walk = {test, context, NULL};
+    EnumWindows(testOne, (LPARAM)&walk);
+    return walk.found;
 }
 
 struct TitleRule {
