@@ -36,7 +36,7 @@ static const KeyAction honestechKeys[KEY_MAP_SIZE] = {
     {KA_KEYDOWN, VK_LEFT},     // 31
 };
 
-static const KeystrokeApp honestech = {&honestechTarget, WATCH_HONESTECH, honestechKeys};
+static const KeystrokeApp honestech = {WATCH_HONESTECH, honestechKeys};
 
 void HonestechDriver::handleKey(int code)
 {

@@ -10,7 +10,7 @@ void keystrokeHandleKey(const KeystrokeApp &app, int code)
     if (a.kind == KA_NONE)
         return;
     HWND w = findRunningApp(app.app);
-    app.target->window = w;
+    recordOf(app.app)->window = w;
     if (a.kind == KA_MINIMIZE) {
         // Switches the video window's owner even when the main window is gone.
         toggleMinimized(w);
@@ -49,10 +49,10 @@ void keystrokeClose(const KeystrokeApp &app)
     if (!sendControlChord(w, CLOSE_LETTER))
         return;
     noteClosingWindow(w);
-    app.target->active = 0;
+    recordOf(app.app)->active = 0;
 }
 
 bool keystrokeTogglePower(const KeystrokeApp &app, void (*close)())
 {
-    return togglePowerWith(findRunningApp(app.app), close, *app.target);
+    return togglePowerWith(findRunningApp(app.app), close, *recordOf(app.app));
 }

@@ -23,8 +23,7 @@ struct KeyAction {
 const int KEY_MAP_SIZE = 32;
 
 struct KeystrokeApp {
-    TvAppTarget *target;
-    WatchedApp app;        // its main window is found by class, as the probe finds it
+    WatchedApp app;        // its record, and its main window found by class as the probe finds it
     const KeyAction *keys; // KEY_MAP_SIZE entries
 };
 

@@ -35,7 +35,7 @@ static const KeyAction powerVcrKeys[KEY_MAP_SIZE] = {
     {KA_KEYDOWN, VK_SUBTRACT}, // 31
 };
 
-static const KeystrokeApp powerVcr = {&powerVcrTarget, WATCH_POWERVCR, powerVcrKeys};
+static const KeystrokeApp powerVcr = {WATCH_POWERVCR, powerVcrKeys};
 
 void disableCaptureDialog()
 {
