@@ -9,13 +9,13 @@ all: build
 setup:
 	@bash scripts/setup.sh
 
-build/x86_64/build.ninja:
+build/x86_64/build.ninja: Makefile
 	cmake -S . -B build/x86_64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
 	      -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=ON >/dev/null
 
-build/i686/build.ninja:
+build/i686/build.ninja: Makefile
 	cmake -S . -B build/i686 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-	      -DCMAKE_BUILD_TYPE=Release >/dev/null
+	      -DCMAKE_BUILD_TYPE=Release -DQX_LANE_TESTS=ON >/dev/null
 
 build-x86_64: build/x86_64/build.ninja
 	cmake --build build/x86_64 -j $(JOBS)

@@ -285,7 +285,7 @@ void sweepDriver()
                      "PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05");
     sweep::addUninstallEntry("QX770Drivers", "QX770 WDM Drivers");
     qxt::Child child;
-    if (!qxt::startProcess("\"" + qxt::programPath("drvsweep.exe") + "\"", &child))
+    if (!qxt::startProcess("\"" + qxt::programUnderTest("drvsweep.exe") + "\"", &child))
         return problem("drvsweep did not start");
     HWND dlg = qxt::waitForDialog("QX770 Driver Removal", 10000);
     if (dlg == NULL)

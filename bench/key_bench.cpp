@@ -127,7 +127,7 @@ TEST(KeyBench, LatencyAndCpuTime)
     ASSERT_NE(receiver, (HWND)NULL);
 
     qxt::Child program, bare;
-    ASSERT_TRUE(qxt::startProcess("\"" + qxt::programPath("tunerkey.exe") + "\"", &program));
+    ASSERT_TRUE(qxt::startProcess("\"" + qxt::programUnderTest("tunerkey.exe") + "\"", &program));
     ASSERT_TRUE(qxt::waitUntil([] { return FindWindowA("QX770 Remote Control", NULL) != NULL; }, 10000));
     qxt::pumpMessages(1000);
 

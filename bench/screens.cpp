@@ -68,7 +68,7 @@ int main(int argc, char **argv)
     }
     std::string out = argv[1];
     qxt::Child tk;
-    if (!qxt::startProcess("\"" + qxt::programPath("tunerkey.exe") + "\"", &tk))
+    if (!qxt::startProcess("\"" + qxt::programUnderTest("tunerkey.exe") + "\"", &tk))
         return 1;
     HWND main = NULL;
     if (!qxt::waitUntil([&] { return (main = FindWindowA(MainClass, NULL)) != NULL; }, 10000) ||

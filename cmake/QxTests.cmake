@@ -49,6 +49,9 @@ function(qx_add_gtest name)
     list(APPEND opts --restart)
   endif()
   add_test(NAME ${name} COMMAND ${QX_BENCH} run ${opts} -- $<TARGET_FILE:${name}>)
+  # What the 32-bit lane needs to run the same program again (qx_lane32).
+  list(REMOVE_ITEM opts --bin ${QX_BIN_DIR} --name ${name})
+  set_property(TARGET ${name} PROPERTY QX_BENCH_OPTIONS ${opts})
   set(labels ${T_LABELS})
   if(T_BENCHMARK)
     list(APPEND labels bench)
@@ -57,6 +60,40 @@ function(qx_add_gtest name)
   # A crashed program can exit with 0 when its output goes to a pipe, as under
   # CTest: Wine's own report of the crash fails the test instead.
   set_tests_properties(${name} PROPERTIES TIMEOUT ${whole} LABELS "${labels}"
+                       FAIL_REGULAR_EXPRESSION "wine: Unhandled")
+endfunction()
+
+# The shipped 32-bit build (build/i686, beside this one), run by the bench through
+# 32-bit Wine: the programs the lane runs, and the lane's own 32-bit test programs.
+set(QX_I686_BUILD ${CMAKE_BINARY_DIR}/../i686 CACHE PATH "The i686 build tree the 32-bit lane runs")
+
+# qx_lane32(NAME [FILTER gtest-filter] [ARCH win64|win32]): runs test NAME again, as
+# NAME_i686, on the shipped 32-bit programs. In a 64-bit prefix (the default) the same
+# test program drives them, as 64-bit Windows hosts them under WOW64; in a 32-bit
+# prefix the test program is the i686 build's own. Same bench options and
+# environment as NAME; FILTER picks the cases. Label lane32.
+function(qx_lane32 name)
+  if(NOT QX_TESTS)
+    return() # the i686 build only builds the lane's programs
+  endif()
+  cmake_parse_arguments(L "" "FILTER;ARCH" "" ${ARGN})
+  get_target_property(opts ${name} QX_BENCH_OPTIONS)
+  get_test_property(${name} ENVIRONMENT env)
+  get_test_property(${name} TIMEOUT whole)
+  if(NOT env)
+    set(env)
+  endif()
+  if(L_FILTER)
+    list(APPEND env "GTEST_FILTER=${L_FILTER}")
+  endif()
+  set(program $<TARGET_FILE:${name}>)
+  if(L_ARCH STREQUAL "win32")
+    list(APPEND opts --arch win32)
+    set(program ${QX_I686_BUILD}/tests/${name}.exe)
+  endif()
+  add_test(NAME ${name}_i686 COMMAND ${QX_BENCH} run ${opts} --bin ${QX_I686_BUILD}/bin --name ${name}_i686
+                                     -- ${program})
+  set_tests_properties(${name}_i686 PROPERTIES TIMEOUT ${whole} LABELS lane32 ENVIRONMENT "${env}"
                        FAIL_REGULAR_EXPRESSION "wine: Unhandled")
 endfunction()
 

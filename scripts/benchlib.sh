@@ -1,16 +1,27 @@
 # Shared by the bench and by the scripts that run inside it (sourced, not run).
 
-# The 64-bit loader, called explicitly: the plain `wine` wrapper picks the 32-bit
-# loader when wine32 happens to be installed, and these machines cannot run it.
-if [ -x /usr/lib/wine/wine64 ]; then
-  export WINE=${WINE:-/usr/lib/wine/wine64}
+# The loader of the prefix's kind, called explicitly: QX_ARCH=win64 (the default)
+# or win32, a 32-bit-only prefix. The plain `wine` wrapper would choose by itself.
+# The 64-bit wineserver serves both kinds.
+qx_pick_loader() {
+  if [ "${QX_ARCH:-win64}" = win32 ]; then
+    export WINE=/usr/lib/wine/wine WINEARCH=win32
+  elif [ -x /usr/lib/wine/wine64 ]; then
+    export WINE=/usr/lib/wine/wine64
+    unset WINEARCH
+  else
+    export WINE=wine
+  fi
   export WINELOADER=$WINE
-  export WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
-  [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
-else
-  export WINE=${WINE:-wine}
-  export WINESERVER=${WINESERVER:-wineserver}
-fi
+  if [ -x /usr/lib/wine/wineserver64 ]; then
+    export WINESERVER=/usr/lib/wine/wineserver64
+  elif [ -x /usr/lib/wine/wineserver ]; then
+    export WINESERVER=/usr/lib/wine/wineserver
+  else
+    export WINESERVER=wineserver
+  fi
+}
+qx_pick_loader
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export QX_WINE_TIMEOUT=${QX_WINE_TIMEOUT:-120}
@@ -30,4 +41,24 @@ winpath() {
 # A program of the build, by name: $QX_BIN/NAME (build/x86_64/bin by default).
 qxbin() {
   printf '%s/%s' "${QX_BIN:-${QX_REPO:?}/build/x86_64/bin}" "$1"
+}
+
+# A program of the prefix's own kind, whatever the build under test: the simulated
+# card's driver, the stand-in applications, the remote (build/x86_64 in a 64-bit
+# prefix, build/i686 in a 32-bit one).
+qxpeer() {
+  local arch=x86_64
+  [ "${QX_ARCH:-win64}" = win32 ] && arch=i686
+  printf '%s/build/%s/bin/%s' "${QX_REPO:?}" "$arch" "$1"
+}
+
+# True for a 32-bit Windows program or DLL.
+pe32() {
+  file -b "$1" | grep -q '^PE32 '
+}
+
+# True when the programs under test are 32-bit ones in a 64-bit prefix: they see
+# the 32-bit registry view and the syswow64 folder, as on 64-bit Windows.
+qxwow64() {
+  [ "${QX_ARCH:-win64}" = win64 ] && pe32 "$(qxbin tunerkey.exe)"
 }

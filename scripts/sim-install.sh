@@ -9,16 +9,19 @@ set -euo pipefail
 # shellcheck source=benchlib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/benchlib.sh"
 
-sys=$(qxbin simcard.sys)
-dll=$(qxbin simfilter.dll)
-for f in "$sys" "$dll"; do
+# The driver is the system's own kind (a 32-bit program on 64-bit Windows talks to
+# the 64-bit driver); the filter is loaded into the programs under test, so theirs
+# is registered, and the system's own beside it when that is of the other kind.
+sys=$(qxpeer simcard.sys)
+dlls=("$(qxpeer simfilter.dll)")
+[ "$(qxbin simfilter.dll)" -ef "${dlls[0]}" ] || dlls+=("$(qxbin simfilter.dll)")
+for f in "$sys" "${dlls[@]}"; do
   [ -f "$f" ] || { echo "sim-install: $f is missing (build the sim targets first)" >&2; exit 1; }
 done
 
-system32=$WINEPREFIX/drive_c/windows/system32
-mkdir -p "$system32/drivers"
-cp "$sys" "$system32/drivers/simcard.sys"
-cp "$dll" "$system32/simfilter.dll"
+windows=$WINEPREFIX/drive_c/windows
+mkdir -p "$windows/system32/drivers"
+cp "$sys" "$windows/system32/drivers/simcard.sys"
 
 # A second install in the same prefix keeps the existing service.
 if ! qxwine sc query simcard >/dev/null 2>&1; then
@@ -26,4 +29,11 @@ if ! qxwine sc query simcard >/dev/null 2>&1; then
     binPath= 'C:\windows\system32\drivers\simcard.sys' >/dev/null
 fi
 qxwine sc start simcard >/dev/null 2>&1 || true
-qxwine regsvr32 /s 'C:\windows\system32\simfilter.dll'
+
+# A 32-bit DLL in a 64-bit prefix goes to syswow64, registered by the 32-bit regsvr32.
+for dll in "${dlls[@]}"; do
+  folder=system32
+  [ "${QX_ARCH:-win64}" = win64 ] && pe32 "$dll" && folder=syswow64
+  cp "$dll" "$windows/$folder/simfilter.dll"
+  qxwine "C:\\windows\\$folder\\regsvr32.exe" /s "C:\\windows\\$folder\\simfilter.dll"
+done

@@ -52,9 +52,13 @@ unixdir() {
 
 target=$(unixdir "$dir")
 mkdir -p "$target"
-cp "$(qxbin standin.exe)" "$target/$exe"
+cp "$(qxpeer standin.exe)" "$target/$exe"
 {
   printf '[standin]\r\nrole=%s\r\nlog=%s\\standin.log\r\n' "$role" "$dir"
   for kv in "$@"; do printf '%s\r\n' "$kv"; done
 } >"$target/standin.ini"
-qxwine reg add "HKLM\\$key" /v "$value" /t REG_SZ /d "$dir" /f >/dev/null
+# The entry lies where the programs under test look: 32-bit ones on 64-bit Windows
+# read the 32-bit view, where a 32-bit application's installer writes it.
+view=()
+qxwow64 && view=(/reg:32)
+qxwine reg add "HKLM\\$key" /v "$value" /t REG_SZ /d "$dir" /f "${view[@]}" >/dev/null

@@ -197,7 +197,7 @@ static HWND findDialog(const char *caption, HWND except)
         HWND except, found;
     } s = {caption, except, NULL};
     EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
             Search *s = (Search *)lp;
             if (w != s->except && IsWindowVisible(w) && qxt::className(w) == "#32770" &&
                 qxt::windowText(w) == s->caption) {
@@ -219,7 +219,7 @@ static HWND waitDialog(const char *caption, HWND except, DWORD ms)
 
 static bool start(qxt::Child *child)
 {
-    return qxt::startProcess("\"" + qxt::programPath("drvsweep.exe") + "\"", child);
+    return qxt::startProcess("\"" + qxt::programUnderTest("drvsweep.exe") + "\"", child);
 }
 
 SweepRun runSweep(const char *title, bool pressOk)

@@ -38,7 +38,9 @@ class ClosedTarget : public ::testing::Test
         EXPECT_EQ(exitTunerkey(&run), 0);
         closeAll();
     }
-    // Presses a direction key with the pointer parked; true when it moved.
+    // Holds a direction key for six reads with the pointer parked; true when it
+    // moved on every read: four single pixels, then two fine steps (6 pixels on
+    // the 1024-pixel-wide virtual desktop).
     bool pointerFollows()
     {
         // A fresh place each time: with the X11 driver a warp lands late, and an
@@ -48,8 +50,8 @@ class ClosedTarget : public ::testing::Test
         SetCursorPos(400, y);
         qxt::waitUntil([&] { return cursor().x == 400 && cursor().y == y; }, 1000);
         qxt::pumpMessages(400); // settled, and the next key is no repeat of the last one
-        press(RIGHT);
-        return qxt::waitUntil([&] { return cursor().x == 401 && cursor().y == y; }, 1500);
+        press(RIGHT, 6);
+        return qxt::waitUntil([&] { return cursor().x == 416 && cursor().y == y; }, 2500);
     }
     // The user closes PowerVCR II its own way, not through the remote.
     void userCloses()

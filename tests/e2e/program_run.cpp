@@ -20,7 +20,7 @@ bool stillRunning(const qxt::Child &child)
 
 bool startTunerkey(Tunerkey *run)
 {
-    if (!qxt::startProcess("\"" + qxt::programPath("tunerkey.exe") + "\"", &run->child))
+    if (!qxt::startProcess("\"" + qxt::programUnderTest("tunerkey.exe") + "\"", &run->child))
         return false;
     run->window = NULL;
     if (!qxt::waitUntil([&] { return (run->window = FindWindowA(TK_WINDOW_CLASS, NULL)) != NULL; }, 10000))

@@ -10,7 +10,7 @@
 TEST(WithoutTheCard, APressReportsTheMissingFilterOnceAndEnds)
 {
     qxt::Child run;
-    ASSERT_TRUE(qxt::startProcess("\"" + qxt::programPath("tunerkey.exe") + "\"", &run));
+    ASSERT_TRUE(qxt::startProcess("\"" + qxt::programUnderTest("tunerkey.exe") + "\"", &run));
     HWND main = NULL;
     ASSERT_TRUE(qxt::waitUntil([&] { return (main = FindWindowA(TK_WINDOW_CLASS, NULL)) != NULL; }));
     ASSERT_TRUE(qxt::waitUntil([&] { return trayIconPresent(main, TRAY_ICON_ID); }));

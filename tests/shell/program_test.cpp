@@ -20,7 +20,7 @@ static bool startTunerkey(qxt::Child *child, WORD show = SW_SHOWNORMAL)
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = show;
     PROCESS_INFORMATION pi;
-    std::string cmd = "\"" + qxt::programPath("tunerkey.exe") + "\"";
+    std::string cmd = "\"" + qxt::programUnderTest("tunerkey.exe") + "\"";
     if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
         return false;
     CloseHandle(pi.hThread);

@@ -2,6 +2,7 @@
 #include "qxtest.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 namespace qxt
 {
@@ -19,6 +20,30 @@ std::string programPath(const char *name)
 {
     // Tests live in build/<arch>/tests, programs in build/<arch>/bin.
     return testDir() + "\\..\\bin\\" + name;
+}
+
+std::string programUnderTest(const char *name)
+{
+    // The bench names the folder as a Unix path; Wine maps the Unix root to Z:.
+    const char *bin = getenv("QX_BIN");
+    if (!bin || bin[0] != '/')
+        return programPath(name);
+    std::string p = std::string("Z:") + bin + "/" + name;
+    for (char &c : p)
+        if (c == '/')
+            c = '\\';
+    return p;
+}
+
+bool underWow64()
+{
+    static int answer = -1;
+    if (answer < 0) {
+        DWORD kind = 0;
+        answer = sizeof(void *) == 8 && GetBinaryTypeA(programUnderTest("tunerkey.exe").c_str(), &kind) &&
+                 kind == SCS_32BIT_BINARY;
+    }
+    return answer == 1;
 }
 
 std::string makeTempDir(const char *tag)

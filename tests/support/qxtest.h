@@ -15,8 +15,14 @@ namespace qxt
 // ---- paths (paths.cpp) -----------------------------------------------------
 // Folder of the running test program (no trailing backslash).
 std::string testDir();
-// A program of the build: build/<arch>/bin/<name>.
+// A program of the test's own build: build/<arch>/bin/<name>.
 std::string programPath(const char *name);
+// A shipped program under test (tunerkey.exe, drvsweep.exe): from the folder the
+// bench names in QX_BIN, which may be the other build's.
+std::string programUnderTest(const char *name);
+// True when the programs under test are 32-bit ones and this test is 64-bit: they
+// run under WOW64 and see the 32-bit registry view.
+bool underWow64();
 // A fresh, empty folder under %TEMP%.
 std::string makeTempDir(const char *tag);
 
@@ -99,6 +105,7 @@ int waitProcess(Child *child, DWORD ms = 10000);
 int runProgram(const std::string &cmdline, std::string *output = NULL, DWORD ms = 30000);
 
 // ---- registry fixtures (registry.cpp) ------------------------------------------
+// Each opens the keys in the view the programs under test see (underWow64).
 bool regSetString(HKEY root, const char *path, const char *name, const std::string &value);
 bool regSetDword(HKEY root, const char *path, const char *name, DWORD value);
 bool regGetString(HKEY root, const char *path, const char *name, std::string *value);

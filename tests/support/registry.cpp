@@ -6,10 +6,16 @@
 namespace qxt
 {
 
+// HKLM\Software is split in two views on 64-bit Windows; a 32-bit program reads the 32-bit one.
+static REGSAM view()
+{
+    return underWow64() ? KEY_WOW64_32KEY : 0;
+}
+
 static bool setValue(HKEY root, const char *path, const char *name, DWORD type, const void *data, DWORD size)
 {
     HKEY k;
-    if (RegCreateKeyExA(root, path, 0, NULL, 0, KEY_SET_VALUE, NULL, &k, NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(root, path, 0, NULL, 0, KEY_SET_VALUE | view(), NULL, &k, NULL) != ERROR_SUCCESS)
         return false;
     LONG rc = RegSetValueExA(k, name, 0, type, (const BYTE *)data, size);
     RegCloseKey(k);
@@ -31,7 +37,7 @@ bool regGetString(HKEY root, const char *path, const char *name, std::string *va
     char buf[4096];
     DWORD size = sizeof buf - 1, type = 0;
     HKEY k;
-    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | view(), &k) != ERROR_SUCCESS)
         return false;
     LONG rc = RegQueryValueExA(k, name, NULL, &type, (BYTE *)buf, &size);
     RegCloseKey(k);
@@ -46,7 +52,7 @@ bool regGetDword(HKEY root, const char *path, const char *name, DWORD *value)
 {
     DWORD size = sizeof *value, type = 0;
     HKEY k;
-    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | view(), &k) != ERROR_SUCCESS)
         return false;
     LONG rc = RegQueryValueExA(k, name, NULL, &type, (BYTE *)value, &size);
     RegCloseKey(k);
@@ -56,7 +62,7 @@ bool regGetDword(HKEY root, const char *path, const char *name, DWORD *value)
 bool regKeyExists(HKEY root, const char *path)
 {
     HKEY k;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &k) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path, 0, KEY_READ | view(), &k) != ERROR_SUCCESS)
         return false;
     RegCloseKey(k);
     return true;
@@ -65,7 +71,7 @@ bool regKeyExists(HKEY root, const char *path)
 bool regValueExists(HKEY root, const char *path, const char *name)
 {
     HKEY k;
-    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | view(), &k) != ERROR_SUCCESS)
         return false;
     LONG rc = RegQueryValueExA(k, name, NULL, NULL, NULL, NULL);
     RegCloseKey(k);
@@ -74,14 +80,26 @@ bool regValueExists(HKEY root, const char *path, const char *name)
 
 bool regDeleteTree(HKEY root, const char *path)
 {
-    DWORD rc = SHDeleteKeyA(root, path);
+    std::string parent(path), leaf(path);
+    size_t slash = parent.find_last_of('\\');
+    HKEY k = root;
+    if (slash != std::string::npos) {
+        leaf = parent.substr(slash + 1);
+        parent.resize(slash);
+        LONG rc = RegOpenKeyExA(root, parent.c_str(), 0, KEY_ALL_ACCESS | view(), &k);
+        if (rc != ERROR_SUCCESS)
+            return rc == ERROR_FILE_NOT_FOUND;
+    }
+    DWORD rc = SHDeleteKeyA(k, leaf.c_str());
+    if (k != root)
+        RegCloseKey(k);
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 
 bool regDeleteValue(HKEY root, const char *path, const char *name)
 {
     HKEY k;
-    if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE | view(), &k) != ERROR_SUCCESS)
         return false;
     LONG rc = RegDeleteValueA(k, name);
     RegCloseKey(k);
