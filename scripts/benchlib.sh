@@ -56,9 +56,3 @@ qxpeer() {
 pe32() {
   file -b "$1" | grep -q '^PE32 '
 }
-
-# True when the programs under test are 32-bit ones in a 64-bit prefix: they see
-# the 32-bit registry view and the syswow64 folder, as on 64-bit Windows.
-qxwow64() {
-  [ "${QX_ARCH:-win64}" = win64 ] && pe32 "$(qxbin tunerkey.exe)"
-}

@@ -57,8 +57,8 @@ cp "$(qxpeer standin.exe)" "$target/$exe"
   printf '[standin]\r\nrole=%s\r\nlog=%s\\standin.log\r\n' "$role" "$dir"
   for kv in "$@"; do printf '%s\r\n' "$kv"; done
 } >"$target/standin.ini"
-# The entry lies where the programs under test look: 32-bit ones on 64-bit Windows
-# read the 32-bit view, where a 32-bit application's installer writes it.
+# The applications are 32-bit programs: on a 64-bit system their installers write
+# the 32-bit registry view, and that is where both builds of tunerkey look.
 view=()
-qxwow64 && view=(/reg:32)
+[ "${QX_ARCH:-win64}" = win64 ] && view=(/reg:32)
 qxwine reg add "HKLM\\$key" /v "$value" /t REG_SZ /d "$dir" /f "${view[@]}" >/dev/null

@@ -157,11 +157,11 @@ const char CYBERLINK[] = "SOFTWARE\\CyberLink";
 
 TEST(KeyMap, PowerVcr)
 {
-    ASSERT_TRUE(qxt::regSetString(HKEY_LOCAL_MACHINE, CYBERLINK, "Other", "kept"));
-    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg");
+    ASSERT_TRUE(qxt::regSetString(HKEY_LOCAL_MACHINE, CYBERLINK, "Other", "kept", qxt::ApplicationsView));
+    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg", qxt::ApplicationsView);
     checkKeyMap("--role powervcr --stay", PowerVcrDriver::handleKey, &powerVcrTarget, keystrokeMap());
     DWORD v = 0;
-    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg", &v));
+    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg", &v, qxt::ApplicationsView));
     EXPECT_EQ(v, 1u);
 }
 
@@ -170,9 +170,10 @@ TEST(KeyMap, Honestech)
     std::map<int, Lines> m = keystrokeMap();
     m[27] = keyDown(VK_RIGHT, 0);
     m[31] = keyDown(VK_LEFT, 0);
-    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg");
+    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg", qxt::ApplicationsView);
     checkKeyMap("--role honestech --stay", HonestechDriver::handleKey, &honestechTarget, m);
-    EXPECT_FALSE(qxt::regValueExists(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg")) << "PowerVCR's alone";
+    EXPECT_FALSE(qxt::regValueExists(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg", qxt::ApplicationsView))
+        << "PowerVCR's alone";
 }
 
 TEST(KeyMap, HomeTheater)
@@ -244,7 +245,7 @@ TEST(NoApplication, KeysSendNothing)
 {
     qxt::MessageRecorder focus("QxFocusHolder", "Focus Holder", true);
     SetForegroundWindow(focus.hwnd());
-    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg");
+    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg", qxt::ApplicationsView);
     struct {
         void (*handleKey)(int);
         TvAppTarget *target;
@@ -265,7 +266,7 @@ TEST(NoApplication, KeysSendNothing)
     HomeTheaterDriver::key15();
     qxt::pumpMessages(200);
     EXPECT_TRUE(focus.received(WM_KEYDOWN).empty());
-    EXPECT_FALSE(qxt::regValueExists(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg"))
+    EXPECT_FALSE(qxt::regValueExists(HKEY_LOCAL_MACHINE, CYBERLINK, "DisableCapDlg", qxt::ApplicationsView))
         << "written only while PowerVCR runs";
 }
 

@@ -41,7 +41,7 @@ bool install(const char *role, const std::string &dir, const std::vector<std::st
         ini += l + "\r\n";
     DeleteFileA(logOf(dir).c_str());
     return qxt::writeFile(dir + "\\standin.ini", ini) &&
-           qxt::regSetString(HKEY_LOCAL_MACHINE, r->key, r->value, dir);
+           qxt::regSetString(HKEY_LOCAL_MACHINE, r->key, r->value, dir, qxt::ApplicationsView);
 }
 
 std::vector<std::string> lines(const std::string &log)

@@ -56,7 +56,9 @@ TEST(Records, ReadInstallPathTakesOnlyWhatFitsWhole)
     const char KEY[] = "Software\\QxTest\\Install";
     auto setRaw = [&](DWORD type, const std::string &bytes) {
         HKEY h;
-        ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, KEY, &h), ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, KEY, 0, NULL, 0, KEY_SET_VALUE | qxt::ApplicationsView,
+                                  NULL, &h, NULL),
+                  ERROR_SUCCESS);
         RegSetValueExA(h, "Path", 0, type, (const BYTE *)bytes.data(), (DWORD)bytes.size());
         RegCloseKey(h);
     };
@@ -82,9 +84,9 @@ TEST(Records, ReadInstallPathTakesOnlyWhatFitsWhole)
     static TvAppTarget t(KEY, "Path", "x.exe", "", "Qx"); // static: starts zeroed, as the real ones
     for (const auto &r : rows) {
         SCOPED_TRACE(r.what);
-        qxt::regDeleteTree(HKEY_LOCAL_MACHINE, KEY);
+        qxt::regDeleteTree(HKEY_LOCAL_MACHINE, KEY, qxt::ApplicationsView);
         if (r.keyExists)
-            qxt::regSetString(HKEY_LOCAL_MACHINE, KEY, "Other", "");
+            qxt::regSetString(HKEY_LOCAL_MACHINE, KEY, "Other", "", qxt::ApplicationsView);
         if (r.type != 0)
             setRaw(r.type, r.data);
         strcpy(t.installPath, "left over");

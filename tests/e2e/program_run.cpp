@@ -74,7 +74,7 @@ static std::string installDir(const App &app)
     const standin::RoleInstall *r = standin::roleInstall(app.role);
     std::string dir;
     if (r != NULL)
-        qxt::regGetString(HKEY_LOCAL_MACHINE, r->key, r->value, &dir);
+        qxt::regGetString(HKEY_LOCAL_MACHINE, r->key, r->value, &dir, qxt::ApplicationsView);
     return dir;
 }
 

@@ -105,15 +105,19 @@ int waitProcess(Child *child, DWORD ms = 10000);
 int runProgram(const std::string &cmdline, std::string *output = NULL, DWORD ms = 30000);
 
 // ---- registry fixtures (registry.cpp) ------------------------------------------
-// Each opens the keys in the view the programs under test see (underWow64).
-bool regSetString(HKEY root, const char *path, const char *name, const std::string &value);
-bool regSetDword(HKEY root, const char *path, const char *name, DWORD value);
-bool regGetString(HKEY root, const char *path, const char *name, std::string *value);
-bool regGetDword(HKEY root, const char *path, const char *name, DWORD *value);
-bool regKeyExists(HKEY root, const char *path);
-bool regValueExists(HKEY root, const char *path, const char *name);
-bool regDeleteTree(HKEY root, const char *path);
-bool regDeleteValue(HKEY root, const char *path, const char *name);
+// Each opens the keys in `view`; 0 is the view the programs under test see
+// (the 32-bit one when underWow64).
+// The supported applications are 32-bit programs: their installers write the 32-bit
+// view on a 64-bit system, and both builds of tunerkey read them there.
+const REGSAM ApplicationsView = KEY_WOW64_32KEY;
+bool regSetString(HKEY root, const char *path, const char *name, const std::string &value, REGSAM view = 0);
+bool regSetDword(HKEY root, const char *path, const char *name, DWORD value, REGSAM view = 0);
+bool regGetString(HKEY root, const char *path, const char *name, std::string *value, REGSAM view = 0);
+bool regGetDword(HKEY root, const char *path, const char *name, DWORD *value, REGSAM view = 0);
+bool regKeyExists(HKEY root, const char *path, REGSAM view = 0);
+bool regValueExists(HKEY root, const char *path, const char *name, REGSAM view = 0);
+bool regDeleteTree(HKEY root, const char *path, REGSAM view = 0);
+bool regDeleteValue(HKEY root, const char *path, const char *name, REGSAM view = 0);
 
 // ---- file fixtures (files.cpp) -------------------------------------------------
 bool writeFile(const std::string &path, const std::string &content);

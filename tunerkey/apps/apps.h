@@ -84,6 +84,10 @@ HWND findRunningApp(WatchedApp app);
 // Its record; NULL for a number that is no key-driven application.
 TvAppTarget *recordOf(WatchedApp app);
 // The key-driven application whose DefaultTVAPP number is `value`; -1 for none.
+// Opens an application's key under HKEY_LOCAL_MACHINE. The supported applications
+// are 32-bit programs: on 64-bit Windows their installers write the 32-bit view.
+LONG openApplicationKey(const char *path, REGSAM access, HKEY *key);
+
 int appOfDefault(int value);
 // The power key's toggle shared by the drivers: `running` is the window the
 // driver looks for; when there is one, `close` ends it (false), else the record

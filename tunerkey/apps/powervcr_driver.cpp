@@ -40,7 +40,7 @@ static const KeystrokeApp powerVcr = {WATCH_POWERVCR, powerVcrKeys};
 void disableCaptureDialog()
 {
     HKEY h;
-    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\CyberLink", &h) != ERROR_SUCCESS)
+    if (openApplicationKey("SOFTWARE\\CyberLink", KEY_SET_VALUE, &h) != ERROR_SUCCESS)
         return;
     DWORD one = 1;
     RegSetValueExA(h, "DisableCapDlg", 0, REG_DWORD, (const BYTE *)&one, sizeof one);

@@ -21,11 +21,20 @@ TvAppTarget::TvAppTarget(const char *key, const char *valueName, const char *exe
         copyText(windowTitle, sizeof windowTitle, title);
 }
 
+LONG openApplicationKey(const char *path, REGSAM access, HKEY *key)
+{
+#ifdef _WIN64
+    // The 32-bit build is given that view by WOW64; Windows 9x and NT 4.0 have no views.
+    access |= KEY_WOW64_32KEY;
+#endif
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, key);
+}
+
 int TvAppTarget::readInstallPath(const char *key, const char *valueName, const char *exe)
 {
     installed = 0;
     HKEY h;
-    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, key, &h) != ERROR_SUCCESS) {
+    if (openApplicationKey(key, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS) {
         installPath[0] = '\0';
         return 0;
     }
