@@ -113,7 +113,6 @@ void launchDefaultApplication();
 // Key 15 with no target: asks the main window for the Shut Down dialog, when no
 // supported application runs.
 void requestShutDown(HWND mainWindow);
-bool IsWindows9x();
 // Switches the computer off; on the NT family after enabling the shut-down privilege.
 void ShutDownComputer();
 // The call that ends the session; tests replace it so that the run survives.

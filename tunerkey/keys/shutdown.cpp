@@ -1,15 +1,8 @@
 #include "keys/keys.h"
 
-BOOL(WINAPI *exitWindowsCall)(UINT flags, DWORD reason) = ExitWindowsEx;
+#include "common/windows_family.h"
 
-bool IsWindows9x()
-{
-    OSVERSIONINFOA info;
-    ZeroMemory(&info, sizeof info);
-    info.dwOSVersionInfoSize = sizeof info; // 148
-    GetVersionExA(&info);
-    return info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-}
+BOOL(WINAPI *exitWindowsCall)(UINT flags, DWORD reason) = ExitWindowsEx;
 
 // The NT family switches off only for a process that has enabled the privilege.
 static bool enableShutdownPrivilege()

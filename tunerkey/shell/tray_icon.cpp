@@ -5,6 +5,8 @@
 #include <stddef.h>
 #include <string.h>
 
+#include "common/copy_text.h"
+
 // The record is the leading part of NOTIFYICONDATAA, which every shell accepts.
 static_assert(sizeof(TrayIconData) == NOTIFYICONDATAA_V1_SIZE, "first notification-icon layout");
 static_assert(offsetof(TrayIconData, szTip) == offsetof(NOTIFYICONDATAA, szTip), "tip offset");
@@ -27,10 +29,7 @@ bool addTrayIcon(HWND window, UINT id, HICON icon, const char *tip)
     TrayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     TrayIcon.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
     TrayIcon.hIcon = icon;
-    if (tip != NULL)
-        lstrcpynA(TrayIcon.szTip, tip, sizeof TrayIcon.szTip);
-    else
-        TrayIcon.szTip[0] = '\0';
+    CopyText(TrayIcon.szTip, sizeof TrayIcon.szTip, tip != NULL ? tip : "");
     return notify(NIM_ADD, &TrayIcon);
 }
 
