@@ -6,6 +6,9 @@
 #pragma once
 #include <windows.h>
 
+// The program's name, as its message boxes and its tray icon's tip show it.
+const char TK_CAPTION[] = "QX770 Remote Control";
+
 struct TvAppTarget {
     int installed;         // 1 once the install directory was read from the registry
     int active;            // 1 while this application is the target of remote keys

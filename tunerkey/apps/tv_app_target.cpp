@@ -69,7 +69,7 @@ HWND TvAppTarget::findOrLaunch()
         active = 1;
     } else {
         launchFailureShowing = true;
-        MessageBoxA(NULL, "Can't run launch TV application what you want.", "QX770 Remote Control", MB_OK);
+        MessageBoxA(NULL, "Can't run launch TV application what you want.", TK_CAPTION, MB_OK);
         launchFailureShowing = false;
     }
     return findMainWindow(this);

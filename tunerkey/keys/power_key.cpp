@@ -46,8 +46,7 @@ void launchDefaultApplication()
     // still starts the watch, as it does after any launch attempt.
     if (d.record->installed == 0) {
         notInstalledShowing = true;
-        MessageBoxA(NULL, "Please re-initialize the TV application settings.", "QX770 Remote Control",
-                    MB_SETFOREGROUND);
+        MessageBoxA(NULL, "Please re-initialize the TV application settings.", TK_CAPTION, MB_SETFOREGROUND);
         notInstalledShowing = false;
     }
     // The other key-driven applications go first, in the table's order.

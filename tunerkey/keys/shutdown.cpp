@@ -1,5 +1,6 @@
 #include "keys/keys.h"
 
+#include "apps/apps.h"
 #include "common/windows_family.h"
 
 BOOL(WINAPI *exitWindowsCall)(UINT flags, DWORD reason) = ExitWindowsEx;
@@ -32,5 +33,5 @@ void ShutDownComputer()
     if (!enableShutdownPrivilege())
         return;
     if (!exitWindowsCall(EWX_POWEROFF | EWX_FORCE, 0))
-        MessageBoxA(NULL, "Can't run ExitWindowsEx.", "QX770 Remote Control", MB_OK);
+        MessageBoxA(NULL, "Can't run ExitWindowsEx.", TK_CAPTION, MB_OK);
 }

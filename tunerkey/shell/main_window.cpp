@@ -2,6 +2,7 @@
 // command table.
 #include "shell/shell.h"
 
+#include "apps/apps.h"
 #include "capture/capture.h"
 #include "keys/keys.h"
 #include "resources/resource.h"
@@ -84,7 +85,7 @@ static void onCreate(HWND window)
     if (!openCaptureFilter())
         CaptureFilterFound = false;
     initPointerLimits();
-    addTrayIcon(window, TRAY_ICON_ID, LoadIconA(Instance, MAKEINTRESOURCEA(IDI_PROGRAM)), TK_WINDOW_TITLE);
+    addTrayIcon(window, TRAY_ICON_ID, LoadIconA(Instance, MAKEINTRESOURCEA(IDI_PROGRAM)), TK_CAPTION);
 }
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)

@@ -14,9 +14,9 @@ HWND mainWindow();
 HINSTANCE appInstance();
 
 // ---- start-up and the main window (main_window.cpp, startup.cpp) ----------------
-// Window identity of the program; the class name is what a second start looks for.
+// The main window's class (IDS_CLASS_NAME), what a second start looks for. The
+// caption of the program's boxes and tip is TK_CAPTION (apps/apps.h).
 #define TK_WINDOW_CLASS "QX770 Remote Control"
-#define TK_WINDOW_TITLE "QX770 Remote Control"
 // Title prefix of the older remote-control program that a start asks to close.
 #define TK_OLDER_PROGRAM_TITLE "Rudov Aridur Ezerodo"
 
