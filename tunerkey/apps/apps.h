@@ -16,7 +16,6 @@ struct TvAppTarget {
     char exeName[64];      // file name of the executable
     char windowClass[64];  // class of the main window, or empty
     char windowTitle[64];  // prefix of the main window's title
-    HWND window;           // what the last driver action looked up (never reused)
 
     // Reads the install path (the only registry read for the record), then takes
     // class and title when given. Runs during static initialisation.
@@ -35,6 +34,10 @@ struct TvAppTarget {
     // A window still closing from an earlier chord is let go first.
     HWND bringToFront();
 };
+
+// Makes the record's application the target of the remote's keys, or drops it as
+// the target: the one writer of `active`, for the drivers, the probe and the watch.
+void setTargetActive(TvAppTarget &record, bool active);
 
 // ---- the table of applications (app_table.cpp) -------------------------------------
 // The four applications the remote's keys drive come first, in the order the

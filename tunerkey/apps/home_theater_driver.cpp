@@ -75,7 +75,6 @@ static void typeWithModifiers(int modifiers, BYTE key)
 static void postKey(BYTE key, DWORD lParam)
 {
     HWND w = findHomeTheater();
-    homeTheaterTarget.window = w;
     if (w != NULL)
         PostMessageA(w, WM_KEYDOWN, key, lParam);
 }
@@ -85,7 +84,6 @@ static void postKey(BYTE key, DWORD lParam)
 static void pressChord(int modifiers, BYTE key)
 {
     HWND w = findHomeTheater();
-    homeTheaterTarget.window = w;
     if (w != NULL)
         typeWithModifiers(modifiers, key);
 }
@@ -122,7 +120,7 @@ void HomeTheaterDriver::close()
         return;
     typeWithModifiers(ALL_MODIFIERS, VK_F8);
     noteClosingWindow(w);
-    homeTheaterTarget.active = 0;
+    setTargetActive(homeTheaterTarget, false);
 }
 
 bool HomeTheaterDriver::togglePower()

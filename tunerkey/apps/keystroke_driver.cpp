@@ -10,7 +10,6 @@ void keystrokeHandleKey(const KeystrokeApp &app, int code)
     if (a.kind == KA_NONE)
         return;
     HWND w = findRunningApp(app.app);
-    recordOf(app.app)->window = w;
     if (a.kind == KA_MINIMIZE) {
         // Switches the video window's owner even when the main window is gone.
         toggleMinimized(w);
@@ -49,7 +48,7 @@ void keystrokeClose(const KeystrokeApp &app)
     if (!sendControlChord(w, CLOSE_LETTER))
         return;
     noteClosingWindow(w);
-    recordOf(app.app)->active = 0;
+    setTargetActive(*recordOf(app.app), false);
 }
 
 bool keystrokeTogglePower(const KeystrokeApp &app, void (*close)())

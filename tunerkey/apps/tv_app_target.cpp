@@ -32,8 +32,13 @@ int TvAppTarget::readInstallPath(const char *key, const char *valueName, const c
         return 0;
     CopyText(exeName, sizeof exeName, exe);
     installed = 1;
-    active = 0;
+    setTargetActive(*this, false);
     return 1;
+}
+
+void setTargetActive(TvAppTarget &record, bool active)
+{
+    record.active = active ? 1 : 0;
 }
 
 HWND TvAppTarget::findByTitle()
@@ -66,7 +71,7 @@ HWND TvAppTarget::findOrLaunch()
     if (launchFailureShowing)
         return NULL;
     if (WinExec(commandLine, SW_SHOW) >= 31) {
-        active = 1;
+        setTargetActive(*this, true);
     } else {
         launchFailureShowing = true;
         MessageBoxA(NULL, "Can't run launch TV application what you want.", TK_CAPTION, MB_OK);

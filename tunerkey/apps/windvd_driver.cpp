@@ -13,9 +13,8 @@ static HWND findWinDvdVideo()
 void WinDvdDriver::close()
 {
     HWND w = findWinDvdVideo();
-    winDvdTarget.window = w;
     if (w == NULL)
         return;
     PostMessageA(w, WM_KEYDOWN, 'X', 0x002D0001);
-    winDvdTarget.active = 0;
+    setTargetActive(winDvdTarget, false);
 }

@@ -8,5 +8,5 @@ void WinRipDriver::close()
     if (w == NULL)
         return;
     PostMessageA(w, WM_KEYDOWN, 'X', 0x002D0001);
-    winRipTarget.active = 0;
+    setTargetActive(winRipTarget, false);
 }

@@ -39,7 +39,7 @@ void probeAndSend(int key)
         found[app] = findRunningApp((WatchedApp)app);
     for (WatchedApp app : AdoptionOrder) {
         if (found[app] != NULL) {
-            SupportedApps[app].record->active = 1;
+            setTargetActive(*SupportedApps[app].record, true);
             SupportedApps[app].handleKey(key);
             return;
         }

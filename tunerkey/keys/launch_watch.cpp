@@ -72,7 +72,7 @@ void launchWatchTick()
     }
     if (findRunningApp((WatchedApp)app) != NULL)
         return;
-    recordOf((WatchedApp)app)->active = 0;
+    setTargetActive(*recordOf((WatchedApp)app), false);
     stopWatchTimer();
     LaunchWatch[app] = false;
 }
