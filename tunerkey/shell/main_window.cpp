@@ -2,17 +2,24 @@
 // command table.
 #include "shell/shell.h"
 
+#include "shell/shell_internal.h"
+
 #include "apps/apps.h"
 #include "capture/capture.h"
 #include "keys/keys.h"
 #include "resources/resource.h"
 
-bool CaptureFilterFound = true;
+static bool CaptureFilterFound = true;
 
 static HINSTANCE Instance = NULL;
 static HWND MainWindow = NULL;
 static char WindowTitle[100];
 static char ClassName[100];
+
+bool captureFilterFound()
+{
+    return CaptureFilterFound;
+}
 
 HWND mainWindow()
 {

@@ -1,6 +1,8 @@
 // The notification-area icon, in the shell's first record layout.
 #include "shell/shell.h"
 
+#include "shell/shell_internal.h"
+
 #include <shellapi.h>
 #include <stddef.h>
 #include <string.h>
@@ -14,7 +16,12 @@ static_assert(offsetof(TrayIconData, szTip) == offsetof(NOTIFYICONDATAA, szTip),
 static_assert(sizeof(TrayIconData) == 88, "88-byte record in the 32-bit build");
 #endif
 
-TrayIconData TrayIcon;
+static TrayIconData TrayIcon;
+
+const TrayIconData &trayIconRecord()
+{
+    return TrayIcon;
+}
 
 static bool notify(DWORD message, TrayIconData *data)
 {

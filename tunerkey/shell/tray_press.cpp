@@ -2,6 +2,7 @@
 #include "shell/shell.h"
 
 #include "apps/apps.h"
+#include "shell/shell_internal.h"
 
 // A press while the missing-filter message is up must not stack a second one.
 static bool ReportingMissingFilter = false;
@@ -31,7 +32,7 @@ void onTrayCallback(HWND window, LPARAM mouseMessage)
         break;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-        if (!CaptureFilterFound)
+        if (!captureFilterFound())
             reportMissingFilter(window);
         else
             showTrayMenu(window);
