@@ -149,14 +149,14 @@ TEST_F(Shell, ShutDownDialogAnsweredByTheRemote)
         ASSERT_TRUE(whilePumping([&] {
             simremote("press shutdown");
             HWND dlg = qxt::waitForDialog("QX770 Remote Control - Shut Down");
-            opened = dlg != NULL && ShutdownPrompt == dlg;
+            opened = dlg != NULL && shutdownPrompt() == dlg;
             simremote((std::string("press ") + c.answer).c_str());
             closed = dlg != NULL && qxt::waitForGone(dlg);
         }));
         EXPECT_TRUE(opened) << c.answer;
         EXPECT_TRUE(closed) << c.answer;
         EXPECT_EQ(ExitCalls.size(), c.exits) << c.answer;
-        EXPECT_EQ(ShutdownPrompt, (HWND)NULL);
+        EXPECT_EQ(shutdownPrompt(), (HWND)NULL);
     }
 }
 

@@ -60,7 +60,7 @@ void dispatchRemoteKey(HWND mainWindow, int key)
     if (key == KEY_SUPPRESSED)
         return;
     // The open Shut Down dialog takes every key: the power key confirms, any other cancels.
-    HWND prompt = ShutdownPrompt;
+    HWND prompt = shutdownPrompt();
     if (prompt != NULL) {
         SetForegroundWindow(prompt);
         SetActiveWindow(prompt);

@@ -2,10 +2,10 @@
 
 #include "capture/capture.h"
 
-TimerSlot PollTimer = {false, 1, NULL, 65, keyPollTimerProc};
-
 namespace
 {
+
+TimerSlot PollTimer = {false, 1, NULL, 65, keyPollTimerProc};
 
 const UINT POLL_INTERVAL_MS = 65;
 
@@ -31,7 +31,7 @@ void pollRemote(HWND mainWindow)
         return;
 
     RepeatOutcome r =
-        applyRepeatRule(&repeatState, code, GetTickCount(), anyTargetActive(), ShutdownPrompt != NULL);
+        applyRepeatRule(&repeatState, code, GetTickCount(), anyTargetActive(), shutdownPrompt() != NULL);
     if (r.newKey)
         resetMouseStepCounter();
     dispatchRemoteKey(mainWindow, r.key);
@@ -56,5 +56,5 @@ void startPollTimer(HWND mainWindow)
 void killRunningTimers()
 {
     PollTimer.stop();
-    WatchTimer.stop();
+    stopWatchTimer();
 }

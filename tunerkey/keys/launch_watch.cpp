@@ -1,11 +1,16 @@
 #include "keys/launch_watch.h"
 
-TimerSlot WatchTimer = {false, 2, NULL, 1000, launchWatchTimerProc};
+static TimerSlot WatchTimer = {false, 2, NULL, 1000, launchWatchTimerProc};
 
 static bool LaunchWatch[WATCHED_APP_COUNT];
 
 // Idle wait of a tick that finds nothing to watch.
 static const DWORD WATCH_IDLE_WAIT_MS = 2000;
+
+const TimerSlot &watchTimer()
+{
+    return WatchTimer;
+}
 
 void configureWatchTimer(HWND mainWindow)
 {

@@ -4,10 +4,10 @@
 
 #include "apps/apps.h"
 
-HWND ShutdownPrompt = NULL;
-
 namespace
 {
+
+HWND ShutdownPrompt = NULL;
 
 int DefaultTVAPP = 1;
 
@@ -17,6 +17,16 @@ int DefaultTVAPP = 1;
 bool notInstalledShowing = false;
 
 } // namespace
+
+HWND shutdownPrompt()
+{
+    return ShutdownPrompt;
+}
+
+void setShutdownPrompt(HWND dialog)
+{
+    ShutdownPrompt = dialog;
+}
 
 int defaultTvApp()
 {
