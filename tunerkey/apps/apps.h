@@ -104,11 +104,9 @@ extern TvAppTarget homeTheaterTarget;
 extern TvAppTarget winRipTarget;
 extern TvAppTarget tivraTarget;
 
-// lParam of a WM_KEYDOWN for each digit key: repeat count 1, scan code of the
-// digit on the main keyboard row.
-extern const DWORD DigitKeyParams[10];
-
-// Posts WM_KEYDOWN of digit 0 to 9 (no key-up). Other digits post nothing.
+// Posts WM_KEYDOWN of digit 0 to 9 (no key-up), with the lParam of a real key:
+// repeat count 1, scan code of the digit on the main keyboard row. Other digits
+// post nothing.
 void postDigitKey(HWND window, int digit);
 // Raises `window` and types Ctrl plus `letterKey` through the keyboard focus, but
 // only once the window's thread holds the foreground: typed keys go to whatever

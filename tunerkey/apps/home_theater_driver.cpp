@@ -79,6 +79,13 @@ static void postKey(BYTE key, DWORD lParam)
         PostMessageA(w, WM_KEYDOWN, key, lParam);
 }
 
+static void postDigit(int digit)
+{
+    HWND w = findHomeTheater();
+    if (w != NULL)
+        postDigitKey(w, digit);
+}
+
 // Not raised first: the chord goes to whichever window has the focus, as long as
 // Home Theater is running.
 static void pressChord(int modifiers, BYTE key)
@@ -98,7 +105,7 @@ void HomeTheaterDriver::handleKey(int code)
         postKey(a.key, a.lParam);
         break;
     case HT_DIGIT:
-        postKey(0x30 + a.key, DigitKeyParams[a.key]);
+        postDigit(a.key);
         break;
     case HT_CHORD:
         pressChord(a.modifiers, a.key);
