@@ -212,4 +212,4 @@ enum { STEP_PAUSE_MS = 20 };
 void Step(const ProgressView &view);
 void PauseResponsive(DWORD ms);
 // Steps taken since the program started, for the benchmark.
-extern int StepsTaken;
+int StepsTaken();
