@@ -1,3 +1,4 @@
+// Digit keys posted to an application's window as the keyboard would send them.
 #include "apps/apps.h"
 
 // lParam of each digit's WM_KEYDOWN.

@@ -1,3 +1,5 @@
+// Home Theater's driver: remote codes as keys posted to the window of its exact
+// title, and chords typed through the keyboard focus.
 #include "apps/apps.h"
 
 #include "apps/key_chord.h"

@@ -1,3 +1,5 @@
+// What the keystroke drivers share: a key map entry as one action on the main window,
+// the close chord and the power toggle.
 #include "apps/keystroke_driver.h"
 
 static const BYTE CLOSE_LETTER = 0x58; // Ctrl+X ends both applications

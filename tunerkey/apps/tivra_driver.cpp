@@ -1,3 +1,4 @@
+// The TivraTVR recorder's driver: remote codes as command messages to its window.
 #include "apps/apps.h"
 
 // Command number for each remote code; 0 sends nothing. Digits are 10000 + n,

@@ -1,3 +1,5 @@
+// The application record: its install path from the registry, the search for its
+// window, and its launch and raise.
 #include "apps/apps.h"
 
 #include <stdio.h>

@@ -1,3 +1,4 @@
+// WinDVD 4's driver: only its close, which the window commands send.
 #include "apps/apps.h"
 
 #include "apps/window_search.h"

@@ -1,3 +1,5 @@
+// The 65 ms key poll: one receiver read through the repeat rule to the dispatcher;
+// and the program's timers, stopped at exit.
 #include "keys/keys.h"
 
 #include "capture/capture.h"

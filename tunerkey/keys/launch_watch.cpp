@@ -1,3 +1,5 @@
+// The launch watch: a flag per application, its timer, and the tick that drops an
+// application whose window has gone.
 #include "keys/launch_watch.h"
 
 static TimerSlot WatchTimer = {false, 2, NULL, 1000, launchWatchTimerProc};

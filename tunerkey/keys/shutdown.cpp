@@ -1,3 +1,5 @@
+// Switching the computer off: directly on Windows 9x, with the shut-down privilege
+// on the NT family.
 #include "keys/keys.h"
 
 #include "apps/apps.h"
