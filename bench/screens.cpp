@@ -106,8 +106,7 @@ int main(int argc, char **argv)
         return [=](HWND dlg) { PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, 0), 0); };
     };
     failed += !dialogPicture("QX770 Remote Control - About", post(30), press(IDOK), out + "\\about");
-    failed +=
-        !dialogPicture("QX770 Remote Control - Setting", post(32), press(IDCANCEL), out + "\\setting");
+    failed += !dialogPicture("QX770 Remote Control - Setting", post(32), press(IDCANCEL), out + "\\setting");
     failed += !dialogPicture(
         "QX770 Remote Control - Shut Down", [] { simremote("press shutdown"); },
         [](HWND) { simremote("press 5"); }, out + "\\shutdown");

@@ -124,14 +124,10 @@ const unsigned int FaultOps[] = {SIM_OP_SWSTART, SIM_OP_SWADDRESS, SIM_OP_SWREAD
 
 TEST(Soak, RandomKeysAndDriverFaults)
 {
-    ASSERT_NE(card(), INVALID_HANDLE_VALUE) << "no simulated card";
-    resetCard();
-    HWND pvcr = launch(PowerVcr);
-    ASSERT_NE(pvcr, (HWND)NULL);
-    std::string log = logOf(PowerVcr);
-    Tunerkey run;
-    ASSERT_TRUE(startTunerkey(&run));
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, run.child.pid);
+    PowerVcrSession s;
+    ASSERT_EQ(startPowerVcrSession(&s), "");
+    const std::string &log = s.log;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, s.run.child.pid);
     ASSERT_NE(process, (HANDLE)NULL);
     std::string host = qxt::hostProcessOf("tunerkey.exe");
 
@@ -167,7 +163,7 @@ TEST(Soak, RandomKeysAndDriverFaults)
         simcard_command(card(), SIM_CMD_FAIL, op, SIM_FAULT_OFF, 0, 0);
         qxt::pumpMessages(80); // a poll under way ends
         Window w = readWindow(code);
-        ASSERT_TRUE(standin::sync(pvcr, log)) << "PowerVCR II stopped answering";
+        ASSERT_TRUE(standin::sync(s.pvcr, log)) << "PowerVCR II stopped answering";
 
         ++pressed;
         held += hold;
@@ -211,6 +207,6 @@ TEST(Soak, RandomKeysAndDriverFaults)
     print("start", start);
     print("end", end);
     CloseHandle(process);
-    EXPECT_EQ(exitTunerkey(&run), 0);
+    EXPECT_EQ(exitTunerkey(&s.run), 0);
     closeAll();
 }

@@ -90,11 +90,11 @@ TEST(SweepBench, FifteenOfEverything)
     SendMessageA(view.bar, PBM_SETSTEP, 6, 0);
 
     Remains remains = {};
-    int steps = StepsTaken;
+    int steps = StepsTaken();
     double start = nowMs();
     ASSERT_TRUE(SweepNt(cfg, view, &remains));
     double wall = nowMs() - start;
-    steps = StepsTaken - steps;
+    steps = StepsTaken() - steps;
     double pauses = steps * (double)STEP_PAUSE_MS;
     // Only INF files may stay: Wine's SetupUninstallOEMInfA leaves them.
     for (int i = 0; i < remains.count && i < REMAINS_SHOWN; i++)

@@ -2,30 +2,18 @@
 // default. The file name has no directory, so the Windows directory is used.
 #include "drvsweep.h"
 
+#include "common/read_registry_text.h"
+
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
 static const char IniFile[] = "TVQ7Drv.ini";
 
-static OSVERSIONINFOA versionInfo()
-{
-    OSVERSIONINFOA v;
-    memset(&v, 0, sizeof v);
-    v.dwOSVersionInfoSize = sizeof v;
-    GetVersionExA(&v);
-    return v;
-}
-
 bool IsNt5OrLater()
 {
-    OSVERSIONINFOA v = versionInfo();
+    OSVERSIONINFOA v = WindowsVersion();
     return v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion >= 5;
-}
-
-bool IsWin9x()
-{
-    return versionInfo().dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
 
 AnyFunction FindSystemFunction(const char *module, const char *name)
@@ -59,13 +47,9 @@ int ReadCountryCode()
             ERROR_SUCCESS)
             return 1;
         char value[30];
-        DWORD size = sizeof value - 1;
-        LONG rc = RegQueryValueExA(key, "iCountry", NULL, NULL, (BYTE *)value, &size);
+        bool read = ReadRegistryText(key, "iCountry", value, sizeof value, REG_TEXT_SPARE_BYTE);
         RegCloseKey(key);
-        if (rc != ERROR_SUCCESS)
-            return 1;
-        value[size < sizeof value ? size : sizeof value - 1] = '\0';
-        return CountryCodeFromText(value);
+        return read ? CountryCodeFromText(value) : 1;
     }
     // Windows 9x and older NT keep the country in win.ini.
     char path[128 + 16];

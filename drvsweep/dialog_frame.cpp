@@ -1,3 +1,5 @@
+// The application and dialog layer: the application's run and the modal dialog's
+// procedure, which hands OK, Cancel and every other message to the dialog's handlers.
 #include "dialog_frame.h"
 
 int AppFrame::Run(HINSTANCE inst)

@@ -4,6 +4,10 @@
 #pragma once
 #include <windows.h>
 
+#include "common/ansi_chars.h"
+#include "common/copy_text.h"
+#include "common/windows_family.h"
+
 enum {
     LIST_CAPACITY = 15,    // entries of each configured list
     ENTRY_TEXT = 128,      // each field of a DriverEntry
@@ -77,14 +81,8 @@ struct ProgressView {
 // ---- text rules (no Win32 effects) -------------------------------------------
 // Text is ANSI in the system's code page; on a double-byte code page a lead byte
 // and its trail byte form one character (IsDBCSLeadByte).
-// Bounded copy and append; both always terminate, never cut a character in two,
-// and report whether all fitted.
-bool CopyText(char *dst, size_t size, const char *src);
-bool AppendText(char *dst, size_t size, const char *src);
-// Bytes of the character at `p`: 2 for a lead byte with its trail, 1, or 0 at the end.
-size_t CharSize(const char *p);
-// The largest character boundary of `text` at or before byte `n`.
-size_t CharBoundaryAtOrBefore(const char *text, size_t n);
+// The bounded copy and append (CopyText, AppendText) and the character walk
+// (CharSize, CharBoundaryAtOrBefore) are the helpers both programs share.
 // The first single-byte character `c` in `text` (never a trail byte), or NULL.
 const char *FindChar(const char *text, char c);
 // Case-insensitive, character by character: "text begins with prefix"; on a
@@ -145,8 +143,8 @@ void ComposeStopMessage(const UninstallConfig &cfg, const Remains &leftAlone, ch
 typedef void (*AnyFunction)(void);
 AnyFunction FindSystemFunction(const char *module, const char *name);
 int ReadCountryCode();
+// The NT family from Windows 2000 on; IsWindows9x (common/) tells the 9x family.
 bool IsNt5OrLater();
-bool IsWin9x();
 void LoadUninstallConfig(UninstallConfig *cfg);
 // Notes each non-empty hardware-ID entry too broad to act on, by its INI key.
 void NoteBroadEntries(const UninstallConfig &cfg);
@@ -214,4 +212,4 @@ enum { STEP_PAUSE_MS = 20 };
 void Step(const ProgressView &view);
 void PauseResponsive(DWORD ms);
 // Steps taken since the program started, for the benchmark.
-extern int StepsTaken;
+int StepsTaken();

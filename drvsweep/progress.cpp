@@ -5,7 +5,12 @@
 
 #include <commctrl.h>
 
-int StepsTaken;
+static int stepCount = 0;
+
+int StepsTaken()
+{
+    return stepCount;
+}
 
 static LONGLONG nowTicks(LONGLONG *perMs)
 {
@@ -43,6 +48,6 @@ void Step(const ProgressView &view)
 {
     if (view.bar)
         SendMessageA(view.bar, PBM_STEPIT, 0, 0);
-    StepsTaken++;
+    stepCount++;
     PauseResponsive(STEP_PAUSE_MS);
 }

@@ -2,22 +2,18 @@
 // that is always terminated, and the walk of a class key's subkeys.
 #include "drvsweep.h"
 
+#include "common/read_registry_text.h"
+
 bool ReadSubkeyText(HKEY parent, const char *subkey, const char *value, char *out, DWORD size)
 {
     out[0] = '\0';
     HKEY key;
     if (RegOpenKeyExA(parent, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
-    DWORD type = 0, got = size - 1;
-    LONG rc = RegQueryValueExA(key, value, NULL, &type, (BYTE *)out, &got);
-    RegCloseKey(key);
     // A value that does not fit, or is no text, reads as empty.
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        out[0] = '\0';
-        return false;
-    }
-    out[got < size ? got : size - 1] = '\0';
-    return true;
+    bool read = ReadRegistryText(key, value, out, size, REG_TEXT_STRING_TYPES | REG_TEXT_SPARE_BYTE);
+    RegCloseKey(key);
+    return read;
 }
 
 void ForEachClassSubkey(const char *classPath, REGSAM access, DWORD nameSize, ClassSubkeyAction action,

@@ -1,50 +1,10 @@
-// Text handling in the system's ANSI code page: bounded copies, and the walks,
-// searches and case-insensitive comparisons that every rule uses. On a double-byte
+// Text handling in the system's ANSI code page: the searches and case-insensitive
+// comparisons that every rule uses (the bounded copies are in common/). On a double-byte
 // code page (932, 936, 949, 950) a lead byte and its trail byte are one character:
 // a trail byte is never folded, compared alone or taken for a separator.
 #include "drvsweep.h"
 
 #include <string.h>
-
-bool CopyText(char *dst, size_t size, const char *src)
-{
-    if (size == 0)
-        return false;
-    dst[0] = '\0';
-    return AppendText(dst, size, src);
-}
-
-bool AppendText(char *dst, size_t size, const char *src)
-{
-    if (size == 0)
-        return false;
-    size_t used = strnlen(dst, size - 1);
-    size_t len = strlen(src);
-    size_t room = size - 1 - used;
-    size_t n = len < room ? len : room;
-    // A cut never leaves half a double-byte character behind.
-    if (n < len)
-        n = CharBoundaryAtOrBefore(src, n);
-    memcpy(dst + used, src, n);
-    dst[used + n] = '\0';
-    return n == len;
-}
-
-size_t CharSize(const char *p)
-{
-    if (*p == '\0')
-        return 0;
-    // A lead byte at the very end has no trail: it is a character of its own.
-    return IsDBCSLeadByte((BYTE)*p) && p[1] != '\0' ? 2 : 1;
-}
-
-size_t CharBoundaryAtOrBefore(const char *text, size_t n)
-{
-    size_t at = 0;
-    for (size_t step; (step = CharSize(text + at)) != 0 && at + step <= n;)
-        at += step;
-    return at;
-}
 
 const char *FindChar(const char *text, char c)
 {

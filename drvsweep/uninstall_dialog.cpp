@@ -56,7 +56,7 @@ void UninstallDialog::OnOK()
         return;
     ran_ = true;
     CloseRemoteWindow();
-    if (IsWin9x())
+    if (IsWindows9x())
         RunUninstall9x();
     else
         RunUninstallNt();

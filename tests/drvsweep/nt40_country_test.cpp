@@ -8,7 +8,7 @@
 TEST(Nt40Country, SectionFollowsWinIni)
 {
     ASSERT_FALSE(IsNt5OrLater());
-    ASSERT_FALSE(IsWin9x());
+    ASSERT_FALSE(IsWindows9x());
     std::string winIni = sweep::windowsDir() + "\\win.ini";
     qxt::regSetString(HKEY_CURRENT_USER, "Control Panel\\International", "iCountry", "886");
     sweep::writeIni("[49]\nUnInstDrvAppTitle=Treiber entfernen\n[886]\nUnInstDrvAppTitle=Taiwan\n"

@@ -214,14 +214,14 @@ TEST(Files, StepCountsOfEachFamily)
     ProgressView none = {NULL, NULL};
     Remains remains = {};
     // Where setupapi lacks SetupUninstallOEMInfA, the INF and its ".pnf" are deleted here.
-    int before = StepsTaken;
+    int before = StepsTaken();
     DeleteDriverFilesNt(cfg, list, NULL, none, &remains);
-    EXPECT_EQ(StepsTaken - before, 2 + 3);
+    EXPECT_EQ(StepsTaken() - before, 2 + 3);
     EXPECT_FALSE(qxt::fileExists(inf));
     EXPECT_FALSE(qxt::fileExists(pnf));
-    before = StepsTaken;
+    before = StepsTaken();
     DeleteDriverFiles9x(cfg, none, &remains);
-    EXPECT_EQ(StepsTaken - before, 3 + 0 + 3 + 3);
+    EXPECT_EQ(StepsTaken() - before, 3 + 0 + 3 + 3);
     EXPECT_EQ(remains.count, 0);
     EXPECT_TRUE(qxt::fileExists(sweep::windowsDir() + "\\win.ini"));
 }

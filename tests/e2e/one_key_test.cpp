@@ -10,18 +10,13 @@ using namespace e2e;
 
 TEST(OneKey, DigitFiveReachesARunningPowerVcrAndTheNextKeysFollowIt)
 {
-    ASSERT_NE(card(), INVALID_HANDLE_VALUE) << "no simulated card";
-    resetCard();
-    HWND pvcr = launch(PowerVcr);
-    ASSERT_NE(pvcr, (HWND)NULL);
-    std::string log = logOf(PowerVcr);
-    Tunerkey run;
-    ASSERT_TRUE(startTunerkey(&run));
+    PowerVcrSession s;
+    ASSERT_EQ(startPowerVcrSession(&s), "");
     // Another application in front: the key is posted to PowerVCR's window, not
     // typed into whatever has the focus.
     HWND front = launch(WinRip);
     ASSERT_NE(front, (HWND)NULL);
-    size_t from = standin::lines(log).size();
+    size_t from = standin::lines(s.log).size();
 
     ASSERT_TRUE(press(5));
     ASSERT_TRUE(waitForLine(PowerVcr, "KEYDOWN main 0x35 0x00060001 -", from));
@@ -35,12 +30,12 @@ TEST(OneKey, DigitFiveReachesARunningPowerVcrAndTheNextKeysFollowIt)
     qxt::pumpMessages(300);
     ASSERT_TRUE(press(10)); // digit 0
     ASSERT_TRUE(waitForLine(PowerVcr, "KEYDOWN main 0x30 * -", from));
-    ASSERT_TRUE(standin::sync(pvcr, log));
+    ASSERT_TRUE(standin::sync(s.pvcr, s.log));
 
     EXPECT_EQ(received(PowerVcr, from).size(), 3u) << "exactly one key-down per press, nothing else";
     EXPECT_TRUE(received(HomeTheater).empty());
     EXPECT_TRUE(received(WinRip).empty());
 
-    EXPECT_EQ(exitTunerkey(&run), 0);
+    EXPECT_EQ(exitTunerkey(&s.run), 0);
     closeAll();
 }

@@ -156,4 +156,18 @@ POINT cursor()
     return p;
 }
 
+std::string startPowerVcrSession(PowerVcrSession *session)
+{
+    if (card() == INVALID_HANDLE_VALUE)
+        return "no simulated card";
+    resetCard();
+    session->pvcr = launch(PowerVcr);
+    if (session->pvcr == NULL)
+        return "the PowerVCR II stand-in did not start";
+    session->log = logOf(PowerVcr);
+    if (!startTunerkey(&session->run))
+        return "tunerkey.exe did not start";
+    return "";
+}
+
 } // namespace e2e

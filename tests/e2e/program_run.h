@@ -60,4 +60,15 @@ void closeAll();
 // Pointer position, read the way the mouse emulation moves it.
 POINT cursor();
 
+// ---- a session with PowerVCR II ----------------------------------------------------
+// The card reset, the PowerVCR II stand-in started as a person would, then
+// tunerkey.exe: PowerVCR II runs, nothing is the target yet.
+struct PowerVcrSession {
+    Tunerkey run;
+    HWND pvcr = NULL;
+    std::string log; // PowerVCR II's
+};
+// What did not start, or "" when everything did.
+std::string startPowerVcrSession(PowerVcrSession *session);
+
 } // namespace e2e

@@ -6,7 +6,8 @@
 #include "apps/window_search.h"
 #include "qxtest.h"
 
-namespace {
+namespace
+{
 
 unsigned __stdcall showBox(void *text)
 {

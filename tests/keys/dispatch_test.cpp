@@ -25,7 +25,7 @@ class Dispatch : public ::testing::Test
     {
         for (TvAppTarget *t : kKeyTargets)
             t->active = 0;
-        ShutdownPrompt = NULL;
+        setShutdownPrompt(NULL);
         setDefaultTvApp(0);
         configureWatchTimer(main.hwnd());
         initPointerLimits();
@@ -45,7 +45,7 @@ class Dispatch : public ::testing::Test
                 qxt::waitForGone(w);
             }
         }
-        ShutdownPrompt = NULL;
+        setShutdownPrompt(NULL);
     }
     // A stand-in of `role` in its own process.
     HWND startStandin(const char *role)
@@ -70,7 +70,7 @@ size_t keysReceived(const qxt::MessageRecorder &w)
 TEST_F(Dispatch, OpenShutDownDialogTakesEveryKeyButASwallowedRepeat)
 {
     qxt::MessageRecorder prompt("QxPrompt", "Prompt");
-    ShutdownPrompt = prompt.hwnd();
+    setShutdownPrompt(prompt.hwnd());
     powerVcrTarget.active = 1; // the dialog comes before any target
     struct Case {
         int key;
@@ -236,13 +236,13 @@ TEST_F(Dispatch, PowerKeyClosesTheOthersAndTogglesTheDefault)
         // Launched through WinExec: the target, watched until its window goes.
         EXPECT_EQ(c.record->active, 1);
         EXPECT_TRUE(launchWatchSet(c.app));
-        EXPECT_TRUE(WatchTimer.running);
+        EXPECT_TRUE(watchTimer().running);
         HWND launched = NULL;
         EXPECT_TRUE(qxt::waitUntil([&] { return (launched = findRunningApp(c.app)) != NULL; }));
         PostMessageA(launched, WM_CLOSE, 0, 0);
         EXPECT_TRUE(qxt::waitUntil([&] { return c.record->active == 0; }, 4000));
         EXPECT_FALSE(launchWatchSet(c.app));
-        EXPECT_FALSE(WatchTimer.running);
+        EXPECT_FALSE(watchTimer().running);
         TearDown();
         running.clear();
     }
@@ -256,7 +256,7 @@ TEST_F(Dispatch, PowerKeyWithNoTargetStartsOrEndsTheDefaultOnly)
         dispatchRemoteKey(main.hwnd(), KEY_POWER);
         qxt::pumpMessages(300);
         EXPECT_EQ(findRunningApp(WATCH_TIVRA), (HWND)NULL);
-        EXPECT_FALSE(WatchTimer.running) << value;
+        EXPECT_FALSE(watchTimer().running) << value;
     }
     // The recorder as default: a press starts it, the next (it is now the target) ends it.
     setDefaultTvApp(3);
@@ -298,7 +298,7 @@ TEST_F(Dispatch, PowerKeyWithTheDefaultNotInstalledSaysSoOncePerPress)
         EXPECT_EQ(text, "Please re-initialize the TV application settings.");
     }
     powerVcrTarget.installed = saved;
-    EXPECT_TRUE(WatchTimer.running) << "the watch starts after any launch attempt";
+    EXPECT_TRUE(watchTimer().running) << "the watch starts after any launch attempt";
     // The others are closed all the same; nothing was launched.
     EXPECT_TRUE(qxt::waitForGone(ht, 3000));
     EXPECT_TRUE(qxt::waitForGone(honestech, 3000));
@@ -355,7 +355,7 @@ TEST_F(Dispatch, WindowCommandsCloseAndRaiseTheirApplications)
             }
         }
         EXPECT_EQ(defaultTvApp(), c.newDefault);
-        EXPECT_FALSE(WatchTimer.running);
+        EXPECT_FALSE(watchTimer().running);
         TearDown();
         running.clear();
     }

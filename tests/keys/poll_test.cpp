@@ -215,7 +215,7 @@ TEST_F(Poll, ShutDownDialogIsAnsweredWithTheRemote)
         remote.join();
         EXPECT_TRUE(opened);
         EXPECT_EQ(exitCalls.size(), c.exits) << "answer " << c.answer;
-        EXPECT_EQ(ShutdownPrompt, (HWND)NULL);
+        EXPECT_EQ(shutdownPrompt(), (HWND)NULL);
         qxt::pumpMessages(300);
     }
 }

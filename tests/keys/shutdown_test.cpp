@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "common/windows_family.h"
 #include "keys/keys.h"
 #include "qxtest.h"
 

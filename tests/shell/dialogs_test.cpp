@@ -143,7 +143,7 @@ static BOOL WINAPI recordExit(UINT flags, DWORD)
 {
     ExitCalls.push_back(flags);
     // The shut-down starts only once the dialog has been ended.
-    DialogGoneAtExitCall = ShutdownPrompt == NULL;
+    DialogGoneAtExitCall = shutdownPrompt() == NULL;
     return TRUE;
 }
 
@@ -170,7 +170,7 @@ TEST(ShutdownDialog, PowerAndOkConfirmEverythingElseCancels)
             "QX770 Remote Control - Shut Down", [] { openShutdownDialog(NULL); },
             [&](HWND dlg) {
                 seen = dlg;
-                prompt = ShutdownPrompt;
+                prompt = shutdownPrompt();
                 if (dlg == NULL)
                     return;
                 // A key that means nothing to the dialog leaves it open.
@@ -186,7 +186,7 @@ TEST(ShutdownDialog, PowerAndOkConfirmEverythingElseCancels)
         ASSERT_NE(seen, (HWND)NULL) << c.what;
         EXPECT_EQ(prompt, seen) << c.what;
         EXPECT_TRUE(ignoredSpace) << c.what;
-        EXPECT_EQ(ShutdownPrompt, (HWND)NULL) << c.what;
+        EXPECT_EQ(shutdownPrompt(), (HWND)NULL) << c.what;
         EXPECT_EQ(ExitCalls.size(), c.shutsDown ? 1u : 0u) << c.what;
         if (c.shutsDown) {
             EXPECT_TRUE(DialogGoneAtExitCall) << c.what;

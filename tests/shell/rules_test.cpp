@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/shell.h"
+#include "shell/shell_internal.h"
 
 #include <string>
 #include <vector>
@@ -54,6 +55,7 @@ TEST(TrayIcon, RecordHoldsTheFirstLayoutAndABoundedTip)
     HWND owner = GetDesktopWindow();
     // Headless, the shell has no notification area: the record is what matters here.
     addTrayIcon(owner, TRAY_ICON_ID, icon, "QX770 Remote Control");
+    const TrayIconData &TrayIcon = trayIconRecord();
     EXPECT_EQ(TrayIcon.cbSize, (DWORD)NOTIFYICONDATAA_V1_SIZE);
     EXPECT_EQ(TrayIcon.hWnd, owner);
     EXPECT_EQ(TrayIcon.uID, (UINT)10);

@@ -9,6 +9,7 @@
 #include "keys/keys.h"
 #include "qxtest.h"
 #include "resources/resource.h"
+#include "shell/shell_internal.h"
 #include "tray_bench.h"
 
 #include <atomic>
@@ -75,12 +76,12 @@ typedef std::vector<std::string> Lines;
 TEST_F(Shell, IconCarriesTheTip)
 {
     ASSERT_NE(Window, (HWND)NULL);
-    ASSERT_TRUE(CaptureFilterFound) << "the simulated card's filter";
+    ASSERT_TRUE(captureFilterFound()) << "the simulated card's filter";
     EXPECT_TRUE(trayIconPresent(Window, TRAY_ICON_ID));
-    EXPECT_STREQ(TrayIcon.szTip, "QX770 Remote Control");
+    EXPECT_STREQ(trayIconRecord().szTip, "QX770 Remote Control");
     // Pointer moves re-send the record unchanged.
     SendMessageA(Window, TRAY_CALLBACK_MESSAGE, 0, WM_MOUSEMOVE);
-    EXPECT_STREQ(TrayIcon.szTip, "QX770 Remote Control");
+    EXPECT_STREQ(trayIconRecord().szTip, "QX770 Remote Control");
     EXPECT_TRUE(trayIconPresent(Window, TRAY_ICON_ID));
 }
 
@@ -148,14 +149,14 @@ TEST_F(Shell, ShutDownDialogAnsweredByTheRemote)
         ASSERT_TRUE(whilePumping([&] {
             simremote("press shutdown");
             HWND dlg = qxt::waitForDialog("QX770 Remote Control - Shut Down");
-            opened = dlg != NULL && ShutdownPrompt == dlg;
+            opened = dlg != NULL && shutdownPrompt() == dlg;
             simremote((std::string("press ") + c.answer).c_str());
             closed = dlg != NULL && qxt::waitForGone(dlg);
         }));
         EXPECT_TRUE(opened) << c.answer;
         EXPECT_TRUE(closed) << c.answer;
         EXPECT_EQ(ExitCalls.size(), c.exits) << c.answer;
-        EXPECT_EQ(ShutdownPrompt, (HWND)NULL);
+        EXPECT_EQ(shutdownPrompt(), (HWND)NULL);
     }
 }
 

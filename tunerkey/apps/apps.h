@@ -6,6 +6,9 @@
 #pragma once
 #include <windows.h>
 
+// The program's name, as its message boxes and its tray icon's tip show it.
+const char TK_CAPTION[] = "QX770 Remote Control";
+
 struct TvAppTarget {
     int installed;         // 1 once the install directory was read from the registry
     int active;            // 1 while this application is the target of remote keys
@@ -13,7 +16,6 @@ struct TvAppTarget {
     char exeName[64];      // file name of the executable
     char windowClass[64];  // class of the main window, or empty
     char windowTitle[64];  // prefix of the main window's title
-    HWND window;           // what the last driver action looked up (never reused)
 
     // Reads the install path (the only registry read for the record), then takes
     // class and title when given. Runs during static initialisation.
@@ -32,6 +34,10 @@ struct TvAppTarget {
     // A window still closing from an earlier chord is let go first.
     HWND bringToFront();
 };
+
+// Makes the record's application the target of the remote's keys, or drops it as
+// the target: the one writer of `active`, for the drivers, the probe and the watch.
+void setTargetActive(TvAppTarget &record, bool active);
 
 // ---- the table of applications (app_table.cpp) -------------------------------------
 // The four applications the remote's keys drive come first, in the order the
@@ -102,11 +108,9 @@ extern TvAppTarget homeTheaterTarget;
 extern TvAppTarget winRipTarget;
 extern TvAppTarget tivraTarget;
 
-// lParam of a WM_KEYDOWN for each digit key: repeat count 1, scan code of the
-// digit on the main keyboard row.
-extern const DWORD DigitKeyParams[10];
-
-// Posts WM_KEYDOWN of digit 0 to 9 (no key-up). Other digits post nothing.
+// Posts WM_KEYDOWN of digit 0 to 9 (no key-up), with the lParam of a real key:
+// repeat count 1, scan code of the digit on the main keyboard row. Other digits
+// post nothing.
 void postDigitKey(HWND window, int digit);
 // Raises `window` and types Ctrl plus `letterKey` through the keyboard focus, but
 // only once the window's thread holds the foreground: typed keys go to whatever

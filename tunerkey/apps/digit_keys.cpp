@@ -1,7 +1,9 @@
+// Digit keys posted to an application's window as the keyboard would send them.
 #include "apps/apps.h"
 
-const DWORD DigitKeyParams[10] = {0x000B0001, 0x00020001, 0x00030001, 0x00040001, 0x00050001,
-                                  0x00060001, 0x00070001, 0x00080001, 0x00090001, 0x000A0001};
+// lParam of each digit's WM_KEYDOWN.
+static const DWORD DigitKeyParams[10] = {0x000B0001, 0x00020001, 0x00030001, 0x00040001, 0x00050001,
+                                         0x00060001, 0x00070001, 0x00080001, 0x00090001, 0x000A0001};
 
 void postDigitKey(HWND window, int digit)
 {

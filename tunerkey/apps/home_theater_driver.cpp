@@ -1,3 +1,5 @@
+// Home Theater's driver: remote codes as keys posted to the window of its exact
+// title, and chords typed through the keyboard focus.
 #include "apps/apps.h"
 
 #include "apps/key_chord.h"
@@ -75,9 +77,15 @@ static void typeWithModifiers(int modifiers, BYTE key)
 static void postKey(BYTE key, DWORD lParam)
 {
     HWND w = findHomeTheater();
-    homeTheaterTarget.window = w;
     if (w != NULL)
         PostMessageA(w, WM_KEYDOWN, key, lParam);
+}
+
+static void postDigit(int digit)
+{
+    HWND w = findHomeTheater();
+    if (w != NULL)
+        postDigitKey(w, digit);
 }
 
 // Not raised first: the chord goes to whichever window has the focus, as long as
@@ -85,7 +93,6 @@ static void postKey(BYTE key, DWORD lParam)
 static void pressChord(int modifiers, BYTE key)
 {
     HWND w = findHomeTheater();
-    homeTheaterTarget.window = w;
     if (w != NULL)
         typeWithModifiers(modifiers, key);
 }
@@ -100,7 +107,7 @@ void HomeTheaterDriver::handleKey(int code)
         postKey(a.key, a.lParam);
         break;
     case HT_DIGIT:
-        postKey(0x30 + a.key, DigitKeyParams[a.key]);
+        postDigit(a.key);
         break;
     case HT_CHORD:
         pressChord(a.modifiers, a.key);
@@ -122,7 +129,7 @@ void HomeTheaterDriver::close()
         return;
     typeWithModifiers(ALL_MODIFIERS, VK_F8);
     noteClosingWindow(w);
-    homeTheaterTarget.active = 0;
+    setTargetActive(homeTheaterTarget, false);
 }
 
 bool HomeTheaterDriver::togglePower()

@@ -1,3 +1,4 @@
+// honestechTV's driver: its key map over the keystroke drivers' shared part.
 #include "apps/keystroke_driver.h"
 
 // PowerVCR II's layout, with a plain R for 13 and the arrow keys for 27 and 31.

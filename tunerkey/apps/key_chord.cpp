@@ -1,3 +1,5 @@
+// Chords typed through the keyboard focus, and the raise of another program's window
+// that makes sure they reach it.
 #include "apps/key_chord.h"
 
 #include "apps/apps.h"

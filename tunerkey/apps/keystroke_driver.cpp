@@ -1,3 +1,5 @@
+// What the keystroke drivers share: a key map entry as one action on the main window,
+// the close chord and the power toggle.
 #include "apps/keystroke_driver.h"
 
 static const BYTE CLOSE_LETTER = 0x58; // Ctrl+X ends both applications
@@ -10,7 +12,6 @@ void keystrokeHandleKey(const KeystrokeApp &app, int code)
     if (a.kind == KA_NONE)
         return;
     HWND w = findRunningApp(app.app);
-    recordOf(app.app)->window = w;
     if (a.kind == KA_MINIMIZE) {
         // Switches the video window's owner even when the main window is gone.
         toggleMinimized(w);
@@ -49,7 +50,7 @@ void keystrokeClose(const KeystrokeApp &app)
     if (!sendControlChord(w, CLOSE_LETTER))
         return;
     noteClosingWindow(w);
-    recordOf(app.app)->active = 0;
+    setTargetActive(*recordOf(app.app), false);
 }
 
 bool keystrokeTogglePower(const KeystrokeApp &app, void (*close)())

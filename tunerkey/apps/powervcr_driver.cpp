@@ -1,3 +1,5 @@
+// PowerVCR II's driver: its key map over the keystroke drivers' shared part, and
+// its own setting that keeps the capture dialog away.
 #include "apps/keystroke_driver.h"
 
 static const KeyAction powerVcrKeys[KEY_MAP_SIZE] = {

@@ -1,3 +1,4 @@
+// The TivraTVR recorder's driver: remote codes as command messages to its window.
 #include "apps/apps.h"
 
 // Command number for each remote code; 0 sends nothing. Digits are 10000 + n,
@@ -20,7 +21,6 @@ static HWND findRecorder()
 void TivraDriver::sendCommand(DWORD command)
 {
     HWND w = findRecorder();
-    tivraTarget.window = w;
     if (w != NULL)
         PostMessageA(w, COMMAND_MESSAGE, command, 0);
 }
@@ -43,7 +43,7 @@ void TivraDriver::close()
     if (w == NULL)
         return;
     PostMessageA(w, COMMAND_MESSAGE, CLOSE_COMMAND, 0);
-    tivraTarget.active = 0;
+    setTargetActive(tivraTarget, false);
 }
 
 // The close looks the recorder up once more just before posting.

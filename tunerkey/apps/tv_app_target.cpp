@@ -1,24 +1,22 @@
+// The application record: its install path from the registry, the search for its
+// window, and its launch and raise.
 #include "apps/apps.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include "apps/window_search.h"
-
-// Bounded copy that always terminates.
-static void copyText(char *dst, size_t size, const char *src)
-{
-    snprintf(dst, size, "%s", src);
-}
+#include "common/copy_text.h"
+#include "common/read_registry_text.h"
 
 TvAppTarget::TvAppTarget(const char *key, const char *valueName, const char *exe, const char *cls,
                          const char *title)
 {
     readInstallPath(key, valueName, exe);
     if (cls != NULL)
-        copyText(windowClass, sizeof windowClass, cls);
+        CopyText(windowClass, sizeof windowClass, cls);
     if (title != NULL)
-        copyText(windowTitle, sizeof windowTitle, title);
+        CopyText(windowTitle, sizeof windowTitle, title);
 }
 
 LONG openApplicationKey(const char *path, REGSAM access, HKEY *key)
@@ -38,22 +36,20 @@ int TvAppTarget::readInstallPath(const char *key, const char *valueName, const c
         installPath[0] = '\0';
         return 0;
     }
-    char path[sizeof installPath];
-    DWORD size = sizeof path;
-    LONG rc = RegQueryValueExA(h, valueName, NULL, NULL, (BYTE *)path, &size);
+    // Whatever its type, the path is taken whole or not at all.
+    bool read = ReadRegistryText(h, valueName, installPath, sizeof installPath, REG_TEXT_ANY_TYPE);
     RegCloseKey(h);
-    // A value that fills the buffer without its terminator would be cut short:
-    // treat it like one that does not fit, and never keep a partial read.
-    if (rc != ERROR_SUCCESS || size > sizeof path || (size == sizeof path && path[size - 1] != '\0')) {
-        installPath[0] = '\0';
+    if (!read)
         return 0;
-    }
-    path[size < sizeof path ? size : sizeof path - 1] = '\0';
-    copyText(installPath, sizeof installPath, path);
-    copyText(exeName, sizeof exeName, exe);
+    CopyText(exeName, sizeof exeName, exe);
     installed = 1;
-    active = 0;
+    setTargetActive(*this, false);
     return 1;
+}
+
+void setTargetActive(TvAppTarget &record, bool active)
+{
+    record.active = active ? 1 : 0;
 }
 
 HWND TvAppTarget::findByTitle()
@@ -86,10 +82,10 @@ HWND TvAppTarget::findOrLaunch()
     if (launchFailureShowing)
         return NULL;
     if (WinExec(commandLine, SW_SHOW) >= 31) {
-        active = 1;
+        setTargetActive(*this, true);
     } else {
         launchFailureShowing = true;
-        MessageBoxA(NULL, "Can't run launch TV application what you want.", "QX770 Remote Control", MB_OK);
+        MessageBoxA(NULL, "Can't run launch TV application what you want.", TK_CAPTION, MB_OK);
         launchFailureShowing = false;
     }
     return findMainWindow(this);

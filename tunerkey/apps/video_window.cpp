@@ -1,3 +1,4 @@
+// The owner of the video window, minimised or restored with an application's main window.
 #include "apps/apps.h"
 
 #include "apps/window_search.h"

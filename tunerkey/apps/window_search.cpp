@@ -1,3 +1,4 @@
+// Searches of the top-level windows, by title or by any test, in one walk.
 #include "apps/window_search.h"
 
 #include <string.h>

@@ -1,3 +1,4 @@
+// WinDVD 4's driver: only its close, which the window commands send.
 #include "apps/apps.h"
 
 #include "apps/window_search.h"
@@ -13,9 +14,8 @@ static HWND findWinDvdVideo()
 void WinDvdDriver::close()
 {
     HWND w = findWinDvdVideo();
-    winDvdTarget.window = w;
     if (w == NULL)
         return;
     PostMessageA(w, WM_KEYDOWN, 'X', 0x002D0001);
-    winDvdTarget.active = 0;
+    setTargetActive(winDvdTarget, false);
 }

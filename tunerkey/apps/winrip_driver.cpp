@@ -1,3 +1,4 @@
+// WinRip's driver: only its close, which the window commands send.
 #include "apps/apps.h"
 
 #include "apps/window_search.h"
@@ -8,5 +9,5 @@ void WinRipDriver::close()
     if (w == NULL)
         return;
     PostMessageA(w, WM_KEYDOWN, 'X', 0x002D0001);
-    winRipTarget.active = 0;
+    setTargetActive(winRipTarget, false);
 }

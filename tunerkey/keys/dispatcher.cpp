@@ -39,7 +39,7 @@ void probeAndSend(int key)
         found[app] = findRunningApp((WatchedApp)app);
     for (WatchedApp app : AdoptionOrder) {
         if (found[app] != NULL) {
-            SupportedApps[app].record->active = 1;
+            setTargetActive(*SupportedApps[app].record, true);
             SupportedApps[app].handleKey(key);
             return;
         }
@@ -60,7 +60,7 @@ void dispatchRemoteKey(HWND mainWindow, int key)
     if (key == KEY_SUPPRESSED)
         return;
     // The open Shut Down dialog takes every key: the power key confirms, any other cancels.
-    HWND prompt = ShutdownPrompt;
+    HWND prompt = shutdownPrompt();
     if (prompt != NULL) {
         SetForegroundWindow(prompt);
         SetActiveWindow(prompt);

@@ -1,11 +1,13 @@
+// The 65 ms key poll: one receiver read through the repeat rule to the dispatcher;
+// and the program's timers, stopped at exit.
 #include "keys/keys.h"
 
 #include "capture/capture.h"
 
-TimerSlot PollTimer = {false, 1, NULL, 65, keyPollTimerProc};
-
 namespace
 {
+
+TimerSlot PollTimer = {false, 1, NULL, 65, keyPollTimerProc};
 
 const UINT POLL_INTERVAL_MS = 65;
 
@@ -31,7 +33,7 @@ void pollRemote(HWND mainWindow)
         return;
 
     RepeatOutcome r =
-        applyRepeatRule(&repeatState, code, GetTickCount(), anyTargetActive(), ShutdownPrompt != NULL);
+        applyRepeatRule(&repeatState, code, GetTickCount(), anyTargetActive(), shutdownPrompt() != NULL);
     if (r.newKey)
         resetMouseStepCounter();
     dispatchRemoteKey(mainWindow, r.key);
@@ -56,5 +58,5 @@ void startPollTimer(HWND mainWindow)
 void killRunningTimers()
 {
     PollTimer.stop();
-    WatchTimer.stop();
+    stopWatchTimer();
 }

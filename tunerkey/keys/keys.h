@@ -47,10 +47,8 @@ enum HeldKeyPace {
 HeldKeyPace heldKeyPace(int code, bool targetActive, bool promptOpen);
 
 // ---- key poll and dispatcher ---------------------------------------------------
-// Timer id 1, 65 ms, callback keyPollTimerProc.
-extern TimerSlot PollTimer;
-
-// Configures PollTimer for the main window and starts it unless it runs.
+// The poll timer (id 1, 65 ms, callback keyPollTimerProc), set to the main window
+// and started unless it runs.
 void startPollTimer(HWND mainWindow);
 // At process exit: kills every slot that is still running.
 void killRunningTimers();
@@ -102,7 +100,8 @@ int defaultTvApp();
 void setDefaultTvApp(int value);
 // The open Shut Down dialog, or NULL. The shell records it while the dialog is up;
 // the dispatcher sends it the remote's keys.
-extern HWND ShutdownPrompt;
+HWND shutdownPrompt();
+void setShutdownPrompt(HWND dialog);
 // What key 15 posts to the main window (as WM_COMMAND) to ask for the Shut Down
 // dialog: the shell opens it, the keys never call up into the shell.
 const WORD CMD_SHUTDOWN_PROMPT = 1200;
@@ -113,7 +112,6 @@ void launchDefaultApplication();
 // Key 15 with no target: asks the main window for the Shut Down dialog, when no
 // supported application runs.
 void requestShutDown(HWND mainWindow);
-bool IsWindows9x();
 // Switches the computer off; on the NT family after enabling the shut-down privilege.
 void ShutDownComputer();
 // The call that ends the session; tests replace it so that the run survives.

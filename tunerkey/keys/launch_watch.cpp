@@ -1,11 +1,18 @@
+// The launch watch: a flag per application, its timer, and the tick that drops an
+// application whose window has gone.
 #include "keys/launch_watch.h"
 
-TimerSlot WatchTimer = {false, 2, NULL, 1000, launchWatchTimerProc};
+static TimerSlot WatchTimer = {false, 2, NULL, 1000, launchWatchTimerProc};
 
 static bool LaunchWatch[WATCHED_APP_COUNT];
 
 // Idle wait of a tick that finds nothing to watch.
 static const DWORD WATCH_IDLE_WAIT_MS = 2000;
+
+const TimerSlot &watchTimer()
+{
+    return WatchTimer;
+}
 
 void configureWatchTimer(HWND mainWindow)
 {
@@ -72,7 +79,7 @@ void launchWatchTick()
     }
     if (findRunningApp((WatchedApp)app) != NULL)
         return;
-    recordOf((WatchedApp)app)->active = 0;
+    setTargetActive(*recordOf((WatchedApp)app), false);
     stopWatchTimer();
     LaunchWatch[app] = false;
 }

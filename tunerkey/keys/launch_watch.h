@@ -1,14 +1,14 @@
 // The launch watch: after a driver's power key launched or raised an application,
-// WatchTimer checks once a second whether its window is still there and drops the
-// application as the remote's target once it has gone.
+// a timer checks once a second whether the application's window is still there,
+// and drops the application as the remote's target once it has gone.
 #pragma once
 #include <windows.h>
 
 #include "apps/apps.h"
 #include "keys/timer_slot.h"
 
-// Timer id 2, 1000 ms, callback launchWatchTimerProc.
-extern TimerSlot WatchTimer;
+// The watch's timer: id 2, 1000 ms, callback launchWatchTimerProc.
+const TimerSlot &watchTimer();
 
 // At start-up, right after the poll timer: owner and interval, and not running.
 void configureWatchTimer(HWND mainWindow);
@@ -26,6 +26,6 @@ void clearLaunchWatch(WatchedApp app);
 // Theater, honestechTV, TivraTVR; -1 when none is set. `flags` is indexed by WatchedApp.
 int watchedAppToExamine(const bool flags[WATCHED_APP_COUNT]);
 
-// One tick of the watch (what WatchTimer's callback runs).
+// One tick of the watch (what its timer's callback runs).
 void launchWatchTick();
 void CALLBACK launchWatchTimerProc(HWND, UINT, UINT_PTR, DWORD);

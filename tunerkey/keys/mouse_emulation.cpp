@@ -1,3 +1,5 @@
+// The remote as a mouse: pointer moves with their acceleration, clicks, and the
+// primary button held for dragging.
 #include "keys/keys.h"
 
 namespace

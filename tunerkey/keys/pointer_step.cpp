@@ -1,3 +1,4 @@
+// The pointer's limits and one move of a direction key, as pure decisions.
 #include "keys/keys.h"
 
 namespace

@@ -4,10 +4,10 @@
 
 #include "apps/apps.h"
 
-HWND ShutdownPrompt = NULL;
-
 namespace
 {
+
+HWND ShutdownPrompt = NULL;
 
 int DefaultTVAPP = 1;
 
@@ -17,6 +17,16 @@ int DefaultTVAPP = 1;
 bool notInstalledShowing = false;
 
 } // namespace
+
+HWND shutdownPrompt()
+{
+    return ShutdownPrompt;
+}
+
+void setShutdownPrompt(HWND dialog)
+{
+    ShutdownPrompt = dialog;
+}
 
 int defaultTvApp()
 {
@@ -46,8 +56,7 @@ void launchDefaultApplication()
     // still starts the watch, as it does after any launch attempt.
     if (d.record->installed == 0) {
         notInstalledShowing = true;
-        MessageBoxA(NULL, "Please re-initialize the TV application settings.", "QX770 Remote Control",
-                    MB_SETFOREGROUND);
+        MessageBoxA(NULL, "Please re-initialize the TV application settings.", TK_CAPTION, MB_SETFOREGROUND);
         notInstalledShowing = false;
     }
     // The other key-driven applications go first, in the table's order.

@@ -1,3 +1,4 @@
+// The repeat rule: which reads of a held key act, as a pure decision.
 #include "keys/keys.h"
 
 // Keys whose every press is one action, whatever reads the remote delivers.

@@ -1,15 +1,11 @@
+// Switching the computer off: directly on Windows 9x, with the shut-down privilege
+// on the NT family.
 #include "keys/keys.h"
 
-BOOL(WINAPI *exitWindowsCall)(UINT flags, DWORD reason) = ExitWindowsEx;
+#include "apps/apps.h"
+#include "common/windows_family.h"
 
-bool IsWindows9x()
-{
-    OSVERSIONINFOA info;
-    ZeroMemory(&info, sizeof info);
-    info.dwOSVersionInfoSize = sizeof info; // 148
-    GetVersionExA(&info);
-    return info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-}
+BOOL(WINAPI *exitWindowsCall)(UINT flags, DWORD reason) = ExitWindowsEx;
 
 // The NT family switches off only for a process that has enabled the privilege.
 static bool enableShutdownPrivilege()
@@ -39,5 +35,5 @@ void ShutDownComputer()
     if (!enableShutdownPrivilege())
         return;
     if (!exitWindowsCall(EWX_POWEROFF | EWX_FORCE, 0))
-        MessageBoxA(NULL, "Can't run ExitWindowsEx.", "QX770 Remote Control", MB_OK);
+        MessageBoxA(NULL, "Can't run ExitWindowsEx.", TK_CAPTION, MB_OK);
 }

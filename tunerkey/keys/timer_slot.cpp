@@ -1,3 +1,4 @@
+// The timer slot's operations, which keep SetTimer and KillTimer in step with its record.
 #include "keys/timer_slot.h"
 
 void TimerSlot::configure(HWND newOwner, UINT newInterval)

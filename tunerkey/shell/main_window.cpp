@@ -2,16 +2,24 @@
 // command table.
 #include "shell/shell.h"
 
+#include "shell/shell_internal.h"
+
+#include "apps/apps.h"
 #include "capture/capture.h"
 #include "keys/keys.h"
 #include "resources/resource.h"
 
-bool CaptureFilterFound = true;
+static bool CaptureFilterFound = true;
 
 static HINSTANCE Instance = NULL;
 static HWND MainWindow = NULL;
 static char WindowTitle[100];
 static char ClassName[100];
+
+bool captureFilterFound()
+{
+    return CaptureFilterFound;
+}
 
 HWND mainWindow()
 {
@@ -84,7 +92,7 @@ static void onCreate(HWND window)
     if (!openCaptureFilter())
         CaptureFilterFound = false;
     initPointerLimits();
-    addTrayIcon(window, TRAY_ICON_ID, LoadIconA(Instance, MAKEINTRESOURCEA(IDI_PROGRAM)), TK_WINDOW_TITLE);
+    addTrayIcon(window, TRAY_ICON_ID, LoadIconA(Instance, MAKEINTRESOURCEA(IDI_PROGRAM)), TK_CAPTION);
 }
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)

@@ -6,17 +6,13 @@
 #include "keys/keys.h"
 
 // ---- program-wide state owned by the shell -----------------------------------
-// Cleared while the main window is created when no capture filter was found;
-// without it no timer runs and a tray click reports the missing filter.
-extern bool CaptureFilterFound;
-
 HWND mainWindow();
 HINSTANCE appInstance();
 
 // ---- start-up and the main window (main_window.cpp, startup.cpp) ----------------
-// Window identity of the program; the class name is what a second start looks for.
+// The main window's class (IDS_CLASS_NAME), what a second start looks for. The
+// caption of the program's boxes and tip is TK_CAPTION (apps/apps.h).
 #define TK_WINDOW_CLASS "QX770 Remote Control"
-#define TK_WINDOW_TITLE "QX770 Remote Control"
 // Title prefix of the older remote-control program that a start asks to close.
 #define TK_OLDER_PROGRAM_TITLE "Rudov Aridur Ezerodo"
 
@@ -42,20 +38,8 @@ enum {
     TRAY_CALLBACK_MESSAGE = 1001,
 };
 
-// The shell's first notification-icon layout (88 bytes in the 32-bit build):
-// the fields every version of the shell understands, and nothing more.
-struct TrayIconData {
-    DWORD cbSize;
-    HWND hWnd;
-    UINT uID;
-    UINT uFlags;
-    UINT uCallbackMessage;
-    HICON hIcon;
-    CHAR szTip[64];
-};
-extern TrayIconData TrayIcon;
-
-// Fills TrayIcon and adds it; the tip is cut to 63 characters, empty when NULL.
+// Fills the tray icon record (shell_internal.h) and adds it; the tip is cut to 63
+// characters, empty when NULL.
 bool addTrayIcon(HWND window, UINT id, HICON icon, const char *tip);
 // Re-sends the unchanged record.
 bool refreshTrayIcon();

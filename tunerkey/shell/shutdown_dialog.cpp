@@ -4,7 +4,7 @@
 #include "keys/keys.h"
 #include "resources/resource.h"
 
-// ShutdownPrompt (the keys room's) is recorded when the dialog starts and cleared
+// The keys room's shutdownPrompt is recorded when the dialog starts and cleared
 // on each of its four ways of ending.
 
 struct ShutdownAnswer {
@@ -26,7 +26,7 @@ static INT_PTR CALLBACK shutdownProc(HWND dialog, UINT msg, WPARAM wParam, LPARA
     if (msg == WM_INITDIALOG) {
         SetForegroundWindow(dialog);
         SetActiveWindow(dialog);
-        ShutdownPrompt = dialog;
+        setShutdownPrompt(dialog);
         applyDialogPlacement(dialog);
         return TRUE;
     }
@@ -34,7 +34,7 @@ static INT_PTR CALLBACK shutdownProc(HWND dialog, UINT msg, WPARAM wParam, LPARA
     for (const ShutdownAnswer &a : ShutdownAnswers) {
         if (a.msg != msg || a.code != code)
             continue;
-        ShutdownPrompt = NULL;
+        setShutdownPrompt(NULL);
         EndDialog(dialog, (INT_PTR)code);
         if (a.shutDown)
             ShutDownComputer();
@@ -47,5 +47,5 @@ void openShutdownDialog(HWND owner)
 {
     DialogBoxParamA(appInstance(), MAKEINTRESOURCEA(IDD_SHUTDOWN), owner, shutdownProc, 0);
     // Also when the dialog could not be created or was ended some other way.
-    ShutdownPrompt = NULL;
+    setShutdownPrompt(NULL);
 }

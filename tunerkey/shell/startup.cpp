@@ -5,6 +5,7 @@
 #include "apps/window_search.h"
 #include "keys/keys.h"
 #include "resources/resource.h"
+#include "shell/shell_internal.h"
 
 bool closeOlderProgram()
 {
@@ -28,7 +29,7 @@ bool finishStartup(HWND window)
     ShowWindow(window, SW_HIDE);
     UpdateWindow(window);
     // Without the filter nothing is polled; a tray click reports it instead.
-    if (CaptureFilterFound) {
+    if (captureFilterFound()) {
         startPollTimer(window);
         configureWatchTimer(window);
     }

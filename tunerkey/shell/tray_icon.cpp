@@ -1,9 +1,13 @@
 // The notification-area icon, in the shell's first record layout.
 #include "shell/shell.h"
 
+#include "shell/shell_internal.h"
+
 #include <shellapi.h>
 #include <stddef.h>
 #include <string.h>
+
+#include "common/copy_text.h"
 
 // The record is the leading part of NOTIFYICONDATAA, which every shell accepts.
 static_assert(sizeof(TrayIconData) == NOTIFYICONDATAA_V1_SIZE, "first notification-icon layout");
@@ -12,7 +16,12 @@ static_assert(offsetof(TrayIconData, szTip) == offsetof(NOTIFYICONDATAA, szTip),
 static_assert(sizeof(TrayIconData) == 88, "88-byte record in the 32-bit build");
 #endif
 
-TrayIconData TrayIcon;
+static TrayIconData TrayIcon;
+
+const TrayIconData &trayIconRecord()
+{
+    return TrayIcon;
+}
 
 static bool notify(DWORD message, TrayIconData *data)
 {
@@ -27,10 +36,7 @@ bool addTrayIcon(HWND window, UINT id, HICON icon, const char *tip)
     TrayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     TrayIcon.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
     TrayIcon.hIcon = icon;
-    if (tip != NULL)
-        lstrcpynA(TrayIcon.szTip, tip, sizeof TrayIcon.szTip);
-    else
-        TrayIcon.szTip[0] = '\0';
+    CopyText(TrayIcon.szTip, sizeof TrayIcon.szTip, tip != NULL ? tip : "");
     return notify(NIM_ADD, &TrayIcon);
 }
 

@@ -1,6 +1,9 @@
 // A press on the tray icon: the popup menu, or the report of a missing capture filter.
 #include "shell/shell.h"
 
+#include "apps/apps.h"
+#include "shell/shell_internal.h"
+
 // A press while the missing-filter message is up must not stack a second one.
 static bool ReportingMissingFilter = false;
 
@@ -17,7 +20,7 @@ static void reportMissingFilter(HWND window)
         return;
     ReportingMissingFilter = true;
     MessageBoxA(NULL, "Can't find the QX770 Video Capture Filter.\n\nPlease check your hardware or drivers. ",
-                "QX770 Remote Control", MB_SETFOREGROUND);
+                TK_CAPTION, MB_SETFOREGROUND);
     endProgram(window);
 }
 
@@ -29,7 +32,7 @@ void onTrayCallback(HWND window, LPARAM mouseMessage)
         break;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-        if (!CaptureFilterFound)
+        if (!captureFilterFound())
             reportMissingFilter(window);
         else
             showTrayMenu(window);

@@ -52,12 +52,12 @@ TEST(WatchTimer, ConfigureStopsARunningWatch)
 {
     qxt::MessageRecorder owner("QxWatchOwner", "Watch Owner");
     configureWatchTimer(owner.hwnd());
-    EXPECT_EQ(WatchTimer.interval, 1000u);
-    EXPECT_EQ(WatchTimer.id, 2u);
+    EXPECT_EQ(watchTimer().interval, 1000u);
+    EXPECT_EQ(watchTimer().id, 2u);
     startWatchTimer();
-    EXPECT_TRUE(WatchTimer.running);
+    EXPECT_TRUE(watchTimer().running);
     configureWatchTimer(owner.hwnd());
-    EXPECT_FALSE(WatchTimer.running);
+    EXPECT_FALSE(watchTimer().running);
 }
 
 TEST(LaunchWatch, ExaminesTheFirstSetFlagInPowerVcrHomeTheaterHonestechTivraOrder)
@@ -102,12 +102,12 @@ TEST(LaunchWatch, DropsTheTargetOnlyOnceItsWindowHasGone)
             launchWatchTick();
             EXPECT_EQ(t->active, 1);
             EXPECT_TRUE(launchWatchSet(a.app));
-            EXPECT_TRUE(WatchTimer.running);
+            EXPECT_TRUE(watchTimer().running);
         }
         launchWatchTick();
         EXPECT_EQ(t->active, 0);
         EXPECT_FALSE(launchWatchSet(a.app));
-        EXPECT_FALSE(WatchTimer.running);
+        EXPECT_FALSE(watchTimer().running);
     }
 }
 
@@ -124,7 +124,7 @@ TEST(LaunchWatch, OneTickLooksAtOneFlagOnly)
     launchWatchTick();
     EXPECT_EQ(powerVcrTarget.active, 0);
     EXPECT_FALSE(launchWatchSet(WATCH_POWERVCR));
-    EXPECT_FALSE(WatchTimer.running);
+    EXPECT_FALSE(watchTimer().running);
     EXPECT_EQ(tivraTarget.active, 1) << "waits for the next start";
     EXPECT_TRUE(launchWatchSet(WATCH_TIVRA));
     tivraTarget.active = 0;
@@ -142,7 +142,7 @@ TEST(LaunchWatch, WithNothingWatchedWaitsTwoSecondsAndStops)
     DWORD took = GetTickCount() - start;
     EXPECT_GE(took, 1950u);
     EXPECT_LT(took, 3000u);
-    EXPECT_FALSE(WatchTimer.running);
+    EXPECT_FALSE(watchTimer().running);
 }
 
 TEST(LaunchWatch, RunsFromTheTimer)
@@ -153,7 +153,7 @@ TEST(LaunchWatch, RunsFromTheTimer)
     honestechTarget.active = 1;
     setLaunchWatch(WATCH_HONESTECH);
     startWatchTimer();
-    EXPECT_TRUE(qxt::waitUntil([] { return !WatchTimer.running; }, 3000));
+    EXPECT_TRUE(qxt::waitUntil([] { return !watchTimer().running; }, 3000));
     EXPECT_EQ(honestechTarget.active, 0);
     EXPECT_FALSE(launchWatchSet(WATCH_HONESTECH));
 }
