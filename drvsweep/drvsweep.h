@@ -165,6 +165,12 @@ void ForEachClassSubkey(const char *classPath, REGSAM access, DWORD nameSize, Cl
                         void *context);
 // The device-class key the INI's media class names (imaging or media, NT family).
 const char *SelectClassKey(const UninstallConfig &cfg);
+// The registry views that may hold the package's Uninstall entry: its setup may
+// have been a 32-bit program, whose entry lies in the 32-bit view on 64-bit
+// Windows. The 32-bit build sees only that view anyway (and runs only where
+// there is no other), so it looks once, without a view flag.
+extern const REGSAM UninstallEntryViews[];
+extern const int UninstallEntryViewCount;
 int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains);
 int CleanRegistry9x(const UninstallConfig &cfg, const EnumKeyLists &keys, Remains *remains);
 

@@ -13,6 +13,13 @@ static const char ImageClassNt[] =
 static const char MediaClass9x[] = "SYSTEM\\CurrentControlSet\\Services\\Class\\MEDIA";
 static const char UninstallPath[] = "SoftWare\\MicroSoft\\Windows\\CurrentVersion\\Uninstall";
 
+#ifdef _WIN64
+const REGSAM UninstallEntryViews[] = {0, KEY_WOW64_32KEY};
+#else
+const REGSAM UninstallEntryViews[] = {0};
+#endif
+const int UninstallEntryViewCount = sizeof UninstallEntryViews / sizeof UninstallEntryViews[0];
+
 const char *SelectClassKey(const UninstallConfig &cfg)
 {
     bool imaging = BeginsWithNoCase(cfg.mediaClass, "No", NULL);
@@ -79,11 +86,12 @@ static void classSubkeyPass(const char *classPath, const UninstallConfig &cfg, R
     ForEachClassSubkey(classPath, KEY_ALL_ACCESS, 256, deleteMatching, &pass);
 }
 
-// Deletes each name below the key at `path`.
-static void deleteBelow(const char *path, const char (*names)[NAME_TEXT], int count, Remains *remains)
+// Deletes each name below the key at `path` (in registry view `view`).
+static void deleteBelow(const char *path, const char (*names)[NAME_TEXT], int count, Remains *remains,
+                        REGSAM view = 0)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS)
         return;
     for (int i = 0; i < count; i++)
         deleteTree(key, path, names[i], remains);
@@ -95,7 +103,8 @@ static void deleteUninstallEntry(const UninstallConfig &cfg, Remains *remains)
 {
     char name[1][NAME_TEXT];
     CopyText(name[0], sizeof name[0], cfg.uninstallKeyPath);
-    deleteBelow(UninstallPath, name, 1, remains);
+    for (int v = 0; v < UninstallEntryViewCount; v++)
+        deleteBelow(UninstallPath, name, 1, remains, UninstallEntryViews[v]);
 }
 
 int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains)

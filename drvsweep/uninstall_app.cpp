@@ -8,10 +8,10 @@ UninstallApp theApp;
 
 static const char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-bool IsPackageInstalled(const UninstallConfig &cfg)
+static bool entryInView(const UninstallConfig &cfg, REGSAM view)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     bool found = false;
     for (DWORD index = 0; !found; index++) {
@@ -25,6 +25,14 @@ bool IsPackageInstalled(const UninstallConfig &cfg)
     }
     RegCloseKey(key);
     return found;
+}
+
+bool IsPackageInstalled(const UninstallConfig &cfg)
+{
+    for (int v = 0; v < UninstallEntryViewCount; v++)
+        if (entryInView(cfg, UninstallEntryViews[v]))
+            return true;
+    return false;
 }
 
 static const char Wow64Refusal[] =

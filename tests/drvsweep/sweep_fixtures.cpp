@@ -86,10 +86,10 @@ void addClassSubkey(const char *classKey, const char *name, const char *desc, co
     }
 }
 
-void addUninstallEntry(const char *keyName, const char *displayName)
+void addUninstallEntry(const char *keyName, const char *displayName, REGSAM view)
 {
     std::string path = std::string(UninstallKey) + "\\" + keyName;
-    ASSERT_TRUE(qxt::regSetString(HKEY_LOCAL_MACHINE, path.c_str(), "DisplayName", displayName));
+    ASSERT_TRUE(qxt::regSetString(HKEY_LOCAL_MACHINE, path.c_str(), "DisplayName", displayName, view));
 }
 
 std::string addWindowsFile(const std::string &folder, const std::string &name)

@@ -26,8 +26,8 @@ extern const char MediaClass9xKey[];
 extern const char UninstallKey[];
 // A class subkey with a driver description and, when given, an INF path.
 void addClassSubkey(const char *classKey, const char *name, const char *desc, const char *infPath = NULL);
-// The package's Uninstall entry.
-void addUninstallEntry(const char *keyName, const char *displayName);
+// The package's Uninstall entry, in registry view `view` (0: the one the programs under test see).
+void addUninstallEntry(const char *keyName, const char *displayName, REGSAM view = 0);
 // A file with some content in a folder of the Windows directory ("" for itself).
 std::string addWindowsFile(const std::string &folder, const std::string &name);
 

@@ -56,7 +56,8 @@ TEST(Sweep, ClosesTheRunningRemoteControlFirstAndLeavesItWithoutItsFilter)
     ASSERT_TRUE(sweep::addDevice(CardInstance, CardHardwareId));
     sweep::addClassSubkey(sweep::MediaClassKey, "0042", "Conexant 2388x Video Capture", "oem42.inf");
     std::string inf = sweep::addWindowsFile("inf", "oem42.inf");
-    sweep::addUninstallEntry("QX770Drivers", "QX770 WDM Drivers");
+    // Its setup was a 32-bit program: the entry lies in the 32-bit registry view.
+    sweep::addUninstallEntry("QX770Drivers", "QX770 WDM Drivers", KEY_WOW64_32KEY);
     const std::string system32 = sweep::windowsDir() + "\\system32";
     const std::string filterFile = system32 + "\\simfilter.dll",
                       driverFile = system32 + "\\drivers\\simcard.sys";
@@ -101,8 +102,8 @@ TEST(Sweep, ClosesTheRunningRemoteControlFirstAndLeavesItWithoutItsFilter)
     bool infNamed = sweepRun.finalText.find("oem42.inf") != std::string::npos;
     EXPECT_EQ(infNamed, qxt::fileExists(inf)) << sweepRun.finalText;
     EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, ServiceKey));
-    EXPECT_FALSE(
-        qxt::regKeyExists(HKEY_LOCAL_MACHINE, (std::string(sweep::UninstallKey) + "\\QX770Drivers").c_str()));
+    EXPECT_FALSE(qxt::regKeyExists(
+        HKEY_LOCAL_MACHINE, (std::string(sweep::UninstallKey) + "\\QX770Drivers").c_str(), KEY_WOW64_32KEY));
     EXPECT_FALSE(hasCardDevice());
 
     // Started again, it finds no capture filter and says so at the first press.
