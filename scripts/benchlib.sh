@@ -56,3 +56,9 @@ qxpeer() {
 pe32() {
   file -b "$1" | grep -q '^PE32 '
 }
+
+# Names an auto-start service that the bench's --restart must see running before the
+# program under test starts.
+qxservice() {
+  grep -qsx "$1" "${WINEPREFIX:?}/.qx-services" || echo "$1" >>"$WINEPREFIX/.qx-services"
+}

@@ -29,6 +29,7 @@ if ! qxwine sc query simcard >/dev/null 2>&1; then
     binPath= 'C:\windows\system32\drivers\simcard.sys' >/dev/null
 fi
 qxwine sc start simcard >/dev/null 2>&1 || true
+qxservice simcard
 
 # A 32-bit DLL in a 64-bit prefix goes to syswow64, registered by the 32-bit regsvr32.
 for dll in "${dlls[@]}"; do
