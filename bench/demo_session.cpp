@@ -91,15 +91,7 @@ std::string remoteName(int code)
 std::string readable(const std::string &line)
 {
     // "KEYDOWN main 0x35 0x00060001 -" -> "WM_KEYDOWN 0x35 '5' lParam 0x00060001"
-    std::vector<std::string> f;
-    size_t at = 0;
-    while (at < line.size()) {
-        size_t end = line.find(' ', at);
-        f.push_back(line.substr(at, end == std::string::npos ? std::string::npos : end - at));
-        if (end == std::string::npos)
-            break;
-        at = end + 1;
-    }
+    std::vector<std::string> f = qxt::splitAtBlanks(line);
     if (f.size() == 5 &&
         (f[0] == "KEYDOWN" || f[0] == "KEYUP" || f[0] == "SYSKEYDOWN" || f[0] == "SYSKEYUP")) {
         unsigned vk = strtoul(f[2].c_str(), NULL, 16);

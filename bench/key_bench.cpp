@@ -57,15 +57,8 @@ double cpuMs(const std::string &hostProcess)
     size_t p = stat.rfind(')');
     if (p == std::string::npos)
         return -1;
-    std::vector<std::string> fields;
-    size_t i = p + 2;
-    while (i < stat.size()) {
-        size_t j = stat.find(' ', i);
-        fields.push_back(stat.substr(i, j == std::string::npos ? std::string::npos : j - i));
-        if (j == std::string::npos)
-            break;
-        i = j + 1;
-    }
+    // The fields after the program name, which may itself hold blanks.
+    std::vector<std::string> fields = qxt::splitAtBlanks(stat, p + 2);
     if (fields.size() < 13)
         return -1;
     return (atof(fields[11].c_str()) + atof(fields[12].c_str())) * 10.0;

@@ -126,6 +126,11 @@ bool fileExists(const std::string &path);
 bool makeDirs(const std::string &path);
 bool removeTree(const std::string &path);
 
+// ---- text (text.cpp) -----------------------------------------------------------
+// The fields of `text` from offset `from` on, cut at each blank (two blanks give
+// an empty field).
+std::vector<std::string> splitAtBlanks(const std::string &text, size_t from = 0);
+
 // ---- snapshots (snapshots.cpp) -------------------------------------------------
 // Key or value name -> a printable form of its content. Registry entries are
 // "KEY" for a key and "KEY\\:name" for a value; file entries are relative paths,
