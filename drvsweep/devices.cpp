@@ -53,13 +53,45 @@ static ReadResult ReadFirstHardwareId(HDEVINFO set, SP_DEVINFO_DATA *dev, Hardwa
     }
 }
 
-// Called for each present device with a hardware ID; false ends the walk.
+DeviceListFn DeviceListCall = SetupDiGetClassDevsA;
+
+// Where SPDRP_DRIVER's key lies, per family.
+static const char ClassRootNt[] = "SYSTEM\\CurrentControlSet\\Control\\Class";
+static const char ClassRoot9x[] = "System\\CurrentControlSet\\Services\\Class";
+
+static void readTextProperty(HDEVINFO set, SP_DEVINFO_DATA *dev, DWORD property, char *out, DWORD size)
+{
+    memset(out, 0, size);
+    // One byte kept back: the text is terminated whatever the property held.
+    if (!SetupDiGetDeviceRegistryPropertyA(set, dev, property, NULL, (BYTE *)out, size - 1, NULL))
+        out[0] = '\0';
+}
+
+// The device's driver key, that key's description and INF, and its service. On
+// Windows 9x SPDRP_DRIVER reads the "Driver" value of the device's enumerator key.
+static void readEvidence(HDEVINFO set, SP_DEVINFO_DATA *dev, DeviceEvidence *e)
+{
+    readTextProperty(set, dev, SPDRP_DRIVER, e->driverKey, sizeof e->driverKey);
+    readTextProperty(set, dev, SPDRP_SERVICE, e->service, sizeof e->service);
+    e->driverDesc[0] = e->infPath[0] = '\0';
+    if (e->driverKey[0] == '\0')
+        return;
+    HKEY root;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, IsWindows9x() ? ClassRoot9x : ClassRootNt, 0, KEY_READ, &root) !=
+        ERROR_SUCCESS)
+        return;
+    ReadSubkeyText(root, e->driverKey, "DriverDesc", e->driverDesc, sizeof e->driverDesc);
+    ReadSubkeyText(root, e->driverKey, "InfPath", e->infPath, sizeof e->infPath);
+    RegCloseKey(root);
+}
+
+// Called for each listed device with a hardware ID; false ends the walk.
 typedef bool (*DeviceVisitor)(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *hardwareId, void *context);
 
-// False when the device set could not be obtained.
-static bool ForEachDevice(BufferRule rule, DeviceVisitor visit, void *context)
+// False when the device set could not be obtained. `flags` add DIGCF_PRESENT or not.
+static bool ForEachDevice(BufferRule rule, DWORD flags, DeviceVisitor visit, void *context)
 {
-    HDEVINFO set = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_PRESENT | DIGCF_ALLCLASSES);
+    HDEVINFO set = DeviceListCall(NULL, NULL, NULL, flags | DIGCF_ALLCLASSES);
     if (set == INVALID_HANDLE_VALUE)
         return false;
     HardwareIdBuffer b = {rule, NULL, 0};
@@ -119,12 +151,47 @@ static int applyAlternatives(UninstallConfig &cfg, int i, const char *hardwareId
     return matched;
 }
 
+// Whether any entry of a list has the device, with the package's evidence.
+static bool anyEntryHas(const char *hardwareId, const DeviceEvidence &e, const DriverEntry *list, int count,
+                        const UninstallConfig &cfg)
+{
+    for (int i = 0; i < count; i++)
+        if (DeviceOfEntry(hardwareId, e, list[i], cfg))
+            return true;
+    return false;
+}
+
+// A present device that no entry has is another package's: its driver key is
+// kept from every class-key step.
+static void noteForeign(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *hardwareId,
+                        const UninstallConfig &cfg, const DriverEntry *mains, ForeignDrivers *foreign)
+{
+    if (!foreign)
+        return;
+    DeviceEvidence e;
+    readEvidence(set, dev, &e);
+    if (e.driverKey[0] == '\0' || anyEntryHas(hardwareId, e, mains, cfg.deviceCount, cfg) ||
+        anyEntryHas(hardwareId, e, cfg.extDevices, cfg.extDeviceCount, cfg) ||
+        anyEntryHas(hardwareId, e, cfg.possibleDevices, cfg.possibleDeviceCount, cfg))
+        return;
+    if (foreign->count >= FOREIGN_CAPACITY) {
+        foreign->overflow = true;
+        return;
+    }
+    ForeignDriver &f = foreign->items[foreign->count++];
+    CopyText(f.driverKey, sizeof f.driverKey, e.driverKey);
+    CopyText(f.infPath, sizeof f.infPath, e.infPath);
+    CopyText(f.hardwareId, sizeof f.hardwareId, hardwareId);
+}
+
 struct CountScan {
     UninstallConfig *cfg;
     int count;
+    DriverEntry mains[LIST_CAPACITY]; // the main entries as the INI has them, before any alternative
+    ForeignDrivers *foreign;
 };
 
-static bool countDevice(HDEVINFO, SP_DEVINFO_DATA *, const char *hardwareId, void *context)
+static bool countDevice(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *hardwareId, void *context)
 {
     CountScan *s = (CountScan *)context;
     for (int i = 0; i < s->cfg->deviceCount; i++) {
@@ -135,13 +202,20 @@ static bool countDevice(HDEVINFO, SP_DEVINFO_DATA *, const char *hardwareId, voi
         s->count++;
         applyAlternatives(*s->cfg, i, hardwareId, NULL);
     }
+    noteForeign(set, dev, hardwareId, *s->cfg, s->mains, s->foreign);
     return true;
 }
 
-int CountMatchingDevices(UninstallConfig &cfg)
+int CountMatchingDevices(UninstallConfig &cfg, ForeignDrivers *foreign)
 {
-    CountScan s = {&cfg, 0};
-    ForEachDevice(BUFFER_EXACT, countDevice, &s);
+    static CountScan s; // large: kept off the stack
+    s.cfg = &cfg;
+    s.count = 0;
+    memcpy(s.mains, cfg.devices, sizeof s.mains);
+    s.foreign = foreign;
+    if (foreign)
+        memset(foreign, 0, sizeof *foreign);
+    ForEachDevice(BUFFER_EXACT, DIGCF_PRESENT, countDevice, &s);
     return s.count;
 }
 
@@ -150,25 +224,32 @@ struct RemoveScan {
     Remains *remains;
 };
 
-static void removeMatches(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *hardwareId, const DriverEntry *list,
-                          int count, bool *matched, bool *removed)
+static bool matchesAny(const char *hardwareId, const DriverEntry *list, int count)
 {
-    for (int i = 0; i < count; i++) {
-        if (!HardwareIdMatches(hardwareId, list[i].hardwareIdPrefix))
-            continue;
-        *matched = true;
-        if (SetupDiRemoveDevice(set, dev))
-            *removed = true;
-    }
+    for (int i = 0; i < count; i++)
+        if (HardwareIdMatches(hardwareId, list[i].hardwareIdPrefix))
+            return true;
+    return false;
 }
 
 static bool removeDevice(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *hardwareId, void *context)
 {
     RemoveScan *s = (RemoveScan *)context;
-    bool matched = false, removed = false;
-    removeMatches(set, dev, hardwareId, s->cfg->devices, s->cfg->deviceCount, &matched, &removed);
-    removeMatches(set, dev, hardwareId, s->cfg->extDevices, s->cfg->extDeviceCount, &matched, &removed);
-    if (matched && !removed)
+    const UninstallConfig &cfg = *s->cfg;
+    if (!matchesAny(hardwareId, cfg.devices, cfg.deviceCount) &&
+        !matchesAny(hardwareId, cfg.extDevices, cfg.extDeviceCount))
+        return true;
+    DeviceEvidence e;
+    readEvidence(set, dev, &e);
+    if (!anyEntryHas(hardwareId, e, cfg.devices, cfg.deviceCount, cfg) &&
+        !anyEntryHas(hardwareId, e, cfg.extDevices, cfg.extDeviceCount, cfg)) {
+        char what[REMAINS_TEXT];
+        CopyText(what, sizeof what, "device ");
+        AppendText(what, sizeof what, hardwareId);
+        NoteLeftAlone(what, "neither its driver nor its service is the package's");
+        return true;
+    }
+    if (!SetupDiRemoveDevice(set, dev))
         NoteRemaining(s->remains, hardwareId);
     return true;
 }
@@ -176,29 +257,47 @@ static bool removeDevice(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *hardwar
 int RemoveMatchingDevices(const UninstallConfig &cfg, Remains *remains)
 {
     RemoveScan s = {&cfg, remains};
-    return ForEachDevice(BUFFER_EXACT, removeDevice, &s) ? 1 : 0;
+    // Without DIGCF_PRESENT: a card taken out, a USB variant unplugged, an earlier
+    // slot keep their device nodes, which would bring the package back.
+    return ForEachDevice(BUFFER_EXACT, 0, removeDevice, &s) ? 1 : 0;
 }
 
 struct CollectScan {
     UninstallConfig *cfg;
     EnumKeyLists *keys;
     int count;
+    DriverEntry mains[LIST_CAPACITY];
+    ForeignDrivers *foreign;
 };
 
-static bool collectDevice(HDEVINFO, SP_DEVINFO_DATA *, const char *fullId, void *context)
+static bool collectDevice(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *fullId, void *context)
 {
     CollectScan *s = (CollectScan *)context;
     UninstallConfig &cfg = *s->cfg;
     EnumKeyLists *keys = s->keys;
     char id[ENTRY_TEXT]; // working text; a longer ID is cut
     CopyText(id, sizeof id, fullId);
+    DeviceEvidence e;
+    readEvidence(set, dev, &e);
     char name[ENTRY_TEXT];
     for (int i = 0; i < cfg.deviceCount; i++) {
         if (!HardwareIdMatches(id, cfg.devices[i].hardwareIdPrefix))
             continue;
         s->count++;
+        // The enumerator key goes only when the device shows it is the package's,
+        // through the entry or an alternative that refines it.
+        bool owned = DeviceOfEntry(id, e, cfg.devices[i], cfg) ||
+                     anyEntryHas(id, e, cfg.possibleDevices, cfg.possibleDeviceCount, cfg);
+        if (!owned) {
+            char what[REMAINS_TEXT];
+            CopyText(what, sizeof what, "device ");
+            AppendText(what, sizeof what, fullId);
+            NoteLeftAlone(what, "neither its driver nor its service is the package's");
+        }
         if (cfg.possibleDeviceCount > 0) {
-            applyAlternatives(cfg, i, id, keys);
+            applyAlternatives(cfg, i, id, owned ? keys : NULL);
+        } else if (!owned) {
+            continue;
         } else if (BeginsWithNoCase(id, "USB\\", NULL)) {
             keys->usbSeen = true;
             CutKeyName(cfg.devices[i].hardwareIdPrefix, "VID", '\0', name, sizeof name);
@@ -209,17 +308,25 @@ static bool collectDevice(HDEVINFO, SP_DEVINFO_DATA *, const char *fullId, void 
         }
     }
     for (int i = 0; i < cfg.extDeviceCount; i++) {
-        if (!HardwareIdMatches(id, cfg.extDevices[i].hardwareIdPrefix))
+        if (!DeviceOfEntry(id, e, cfg.extDevices[i], cfg))
             continue;
         CutKeyName(id, "CX", '#', name, sizeof name);
         addKey(keys->streamKeys, &keys->streamKeyCount, name);
     }
+    noteForeign(set, dev, id, cfg, s->mains, s->foreign);
     return true;
 }
 
-int CollectEnumKeys(UninstallConfig &cfg, EnumKeyLists *keys)
+int CollectEnumKeys(UninstallConfig &cfg, EnumKeyLists *keys, ForeignDrivers *foreign)
 {
-    CollectScan s = {&cfg, keys, 0};
-    ForEachDevice(BUFFER_KEPT, collectDevice, &s);
+    static CollectScan s;
+    s.cfg = &cfg;
+    s.keys = keys;
+    s.count = 0;
+    memcpy(s.mains, cfg.devices, sizeof s.mains);
+    s.foreign = foreign;
+    if (foreign)
+        memset(foreign, 0, sizeof *foreign);
+    ForEachDevice(BUFFER_KEPT, DIGCF_PRESENT, collectDevice, &s);
     return s.count;
 }

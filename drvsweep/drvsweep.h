@@ -100,19 +100,57 @@ int CountryCodeFromText(const char *text);
 // A name that may reach a delete call: not empty, no path separator, drive or "..".
 bool IsPlainName(const char *name);
 // A hardware-ID entry narrow enough to act on: "PCI\VEN_hhhh&DEV_" or
-// "USB\VID_hhhh&PID_" followed by at least the first hex digit of the device; on
-// any other bus, a bus name (letters, digits, "_") of 2 or more, a backslash and an
-// identity of at least MIN_IDENTITY characters without a further backslash, whose
-// vendor field, when it starts with one (VEN_/VID_), is followed by the device's.
-enum { MIN_IDENTITY = 6 };
+// "USB\VID_hhhh&PID_" followed by at least MIN_DEVICE_DIGITS hex digits of the
+// device ("DEV_880" covers a chip's functions 8800-880F); on any other bus, a bus
+// name (letters, digits, "_") of 2 or more, a backslash and an identity of at
+// least MIN_IDENTITY characters without a further backslash, whose vendor field,
+// when it starts with one (VEN_/VID_), is followed by the device's.
+enum { MIN_IDENTITY = 6, MIN_DEVICE_DIGITS = 3 };
 bool IsSpecificHardwareId(const char *prefix);
-// Case-insensitive prefix rule of device matching; only a specific entry matches.
+// Device matching, case-insensitive; only a specific entry matches. On PCI and
+// USB the entry is a prefix of the hardware ID; on any other bus a prefix is no
+// proof ("HDAUDIO\FUNC_01" begins every HD Audio codec's ID): the entry must be
+// the whole ID, or the ID part before its reference string ("#...").
 bool HardwareIdMatches(const char *hardwareId, const char *prefix);
+// An entry that takes part in the run: its hardware ID is empty (an entry of files
+// and keys only) or specific. A too-broad entry takes part in no step at all.
+bool EntryTakesPart(const DriverEntry &entry);
 // The description equals desc, or continues it after a word boundary ("Bar
 // Capture" covers "Bar Capture (WDM)", not "Bar Captures"); an empty desc covers nothing.
 bool DescriptionCovers(const char *description, const char *desc);
 // Whole-text case-insensitive equality; an empty desc matches nothing.
 bool DescriptionEquals(const char *description, const char *desc);
+// What a device shows of the driver it has: its driver key (SPDRP_DRIVER, below
+// the class root: "{guid}\0000" on the NT family, "MEDIA\0000" on Windows 9x)
+// with that key's "DriverDesc" and "InfPath", and its service (SPDRP_SERVICE).
+struct DeviceEvidence {
+    char driverKey[ENTRY_TEXT];
+    char driverDesc[256];
+    char infPath[256];
+    char service[ENTRY_TEXT];
+};
+// The device is the entry's and shows it is the package's: its first hardware ID
+// matches the entry, and its driver key's description is the entry's (or goes on
+// from it at a word boundary) or its service is one the INI names.
+bool DeviceOfEntry(const char *hardwareId, const DeviceEvidence &device, const DriverEntry &entry,
+                   const UninstallConfig &cfg);
+// The driver keys of the present devices that are not the package's: a class
+// subkey named here, or its "InfPath", is never deleted, whatever its description.
+enum { FOREIGN_CAPACITY = 32 };
+struct ForeignDriver {
+    char driverKey[ENTRY_TEXT];
+    char infPath[256];
+    char hardwareId[ENTRY_TEXT];
+};
+struct ForeignDrivers {
+    int count;
+    bool overflow; // more than FOREIGN_CAPACITY: no class subkey can be told apart
+    ForeignDriver items[FOREIGN_CAPACITY];
+};
+// The foreign device whose driver key is `subkey` of the class key at `classPath`,
+// or whose driver key's "InfPath" is `infPath` (either may be NULL); NULL if none.
+const ForeignDriver *ForeignDriverOf(const ForeignDrivers *foreign, const char *classPath, const char *subkey,
+                                     const char *infPath);
 // "oem<digits>.inf" in any case: the only INF names the NT run ever removes.
 bool IsOemInfName(const char *name);
 // Key name cut from `id`: from its first character found in `startSet` (any case)
@@ -132,10 +170,21 @@ bool PnfPathFromInfPath(const char *infDir, const char *infPath, char path[PATH_
 // Every ".inf" replaced by ".pnf" (Windows 9x); the text is lower-cased first.
 void ReplaceInfWithPnf(char *path);
 // The final message: text and message-box icon flag.
+// `atRestart` lists the files in use that Windows deletes when it next starts.
 UINT ComposeFinalMessage(const UninstallConfig &cfg, const Remains &remains, const Remains &leftAlone,
-                         char *text, size_t size);
-// The message of a run stopped before it changed anything, naming what was left alone.
-void ComposeStopMessage(const UninstallConfig &cfg, const Remains &leftAlone, char *text, size_t size);
+                         const Remains &atRestart, char *text, size_t size);
+// The message of an NT run stopped by the device count before it changed
+// anything: the count found and the count expected, and what was left alone.
+void ComposeStopMessage(const UninstallConfig &cfg, int found, const Remains &leftAlone, char *text,
+                        size_t size);
+// The [rename] section of WININIT.INI with "NUL=path" added (Windows 9x deletes
+// each such file at its next start; the section may name NUL many times, which
+// is why the file is written as text, not through the profile functions). False
+// when the result does not fit.
+bool AddWininitDeletion(const char *wininit, const char *path, char *out, size_t size);
+// Why the program refuses to start, or NULL: the 32-bit program under WOW64, or
+// an account without administrator rights on the NT family.
+const char *StartRefusal(bool underWow64, bool windows9x, bool administrator);
 
 // ---- configuration and platform --------------------------------------------------
 // A function of a loaded system DLL, looked up at run time so that the program
@@ -148,11 +197,27 @@ bool IsNt5OrLater();
 void LoadUninstallConfig(UninstallConfig *cfg);
 // Notes each non-empty hardware-ID entry too broad to act on, by its INI key.
 void NoteBroadEntries(const UninstallConfig &cfg);
+// Whether the user is an administrator (NT family): membership of the
+// Administrators group in the process token (CheckTokenMembership, looked up at
+// run time: Windows 2000 and later; NT 4.0 lacks it and is taken as one). Tests
+// put another in its place: Wine's user is always an administrator.
+typedef bool (*AdminQueryFn)();
+extern AdminQueryFn AdminQuery;
 
 // ---- devices -------------------------------------------------------------------
-int CountMatchingDevices(UninstallConfig &cfg);
+// The device installer's device list: SetupDiGetClassDevsA for all classes, with
+// DIGCF_PRESENT or without it (then non-present devices too); an HDEVINFO is a
+// PVOID. Wine ignores
+// DIGCF_PRESENT; tests put a list that keeps it in its place.
+typedef PVOID(WINAPI *DeviceListFn)(const GUID *cls, PCSTR enumerator, HWND parent, DWORD flags);
+extern DeviceListFn DeviceListCall;
+// The count gate's count; `foreign` (when given) receives the driver keys of the
+// present devices that are not the package's.
+int CountMatchingDevices(UninstallConfig &cfg, ForeignDrivers *foreign = NULL);
+// Removes every device of the package, present or not (the gate has passed); a
+// device an entry matches that shows no sign of the package is named instead.
 int RemoveMatchingDevices(const UninstallConfig &cfg, Remains *remains);
-int CollectEnumKeys(UninstallConfig &cfg, EnumKeyLists *keys);
+int CollectEnumKeys(UninstallConfig &cfg, EnumKeyLists *keys, ForeignDrivers *foreign = NULL);
 
 // ---- registry ------------------------------------------------------------------
 // A string value of `subkey` below `parent`; empty (and false) when unreadable.
@@ -162,7 +227,7 @@ bool ReadSubkeyText(HKEY parent, const char *subkey, const char *value, char *ou
 // the same index). Names are read into `nameSize` bytes (at most 256).
 typedef bool (*ClassSubkeyAction)(HKEY classKey, const char *name, const char *desc, void *context);
 void ForEachClassSubkey(const char *classPath, REGSAM access, DWORD nameSize, ClassSubkeyAction action,
-                        void *context);
+                        void *context, Remains *remains = NULL);
 // The device-class key the INI's media class names (imaging or media, NT family).
 const char *SelectClassKey(const UninstallConfig &cfg);
 // The registry views that may hold the package's Uninstall entry: its setup may
@@ -171,8 +236,12 @@ const char *SelectClassKey(const UninstallConfig &cfg);
 // there is no other), so it looks once, without a view flag.
 extern const REGSAM UninstallEntryViews[];
 extern const int UninstallEntryViewCount;
-int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains);
-int CleanRegistry9x(const UninstallConfig &cfg, const EnumKeyLists &keys, Remains *remains);
+// A key that exists but cannot be opened (no rights to it) is named in `remains`.
+int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains, const ForeignDrivers *foreign = NULL);
+int CleanRegistry9x(const UninstallConfig &cfg, const EnumKeyLists &keys, Remains *remains,
+                    const ForeignDrivers *foreign = NULL);
+// Opens a key below HKLM; when it exists but cannot be opened, `remains` names it.
+bool OpenMachineKey(const char *path, REGSAM access, HKEY *key, Remains *remains);
 
 // ---- files ---------------------------------------------------------------------
 struct InfPathList {
@@ -181,7 +250,12 @@ struct InfPathList {
 };
 // The "InfPath" values of the class subkeys the entries' descriptions cover; only
 // oem<N>.inf names are taken, and what is not taken is noted as left alone.
-void CollectInfPaths(const UninstallConfig &cfg, InfPathList *list);
+void CollectInfPaths(const UninstallConfig &cfg, InfPathList *list, const ForeignDrivers *foreign = NULL);
+// The files in use that were scheduled for deletion at the next start of Windows.
+extern Remains AtRestart;
+// Deletes a file; one in use is scheduled for deletion at the next start
+// (MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT on the NT family, WININIT.INI on
+// Windows 9x) and listed in AtRestart; one that cannot even be scheduled is noted.
 void DeleteListedFile(const char *path, const ProgressView &view, Remains *remains);
 // The system's removal of an OEM INF together with its driver-store package
 // (setupapi's SetupUninstallOEMInfA, Windows XP and later); NULL where it is missing.
@@ -199,7 +273,8 @@ void DeleteDriverFiles9x(const UninstallConfig &cfg, const ProgressView &view, R
 // ---- the run -------------------------------------------------------------------
 // False when the present devices do not match the main entries: nothing is done
 // (LeftAlone then names any entry too broad to act on).
-bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains);
+// `found` (when given) receives the count of the gate.
+bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains, int *found = NULL);
 void Sweep9x(UninstallConfig &cfg, const ProgressView &view, Remains *remains);
 // The remote-control window is sent WM_CLOSE and given this long to answer.
 enum { REMOTE_CLOSE_MS = 3000 };

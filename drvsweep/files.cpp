@@ -31,15 +31,77 @@ static bool isFile(const char *path)
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Deletes a file; one that was there and stays is noted. A folder is left alone.
+Remains AtRestart;
+
+typedef BOOL(WINAPI *MoveFileExFn)(LPCSTR from, LPCSTR to, DWORD flags);
+
+// The whole of a small text file, or false. WININIT.INI is a few lines.
+static bool readSmallFile(const char *path, char *out, DWORD size)
+{
+    out[0] = '\0';
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    DWORD got = 0;
+    BOOL read = ReadFile(h, out, size - 1, &got, NULL);
+    // One more byte would mean the file does not fit.
+    char extra;
+    DWORD more = 0;
+    bool whole = read && (got < size - 1 || (ReadFile(h, &extra, 1, &more, NULL) && more == 0));
+    CloseHandle(h);
+    out[whole ? got : 0] = '\0';
+    return whole;
+}
+
+static bool writeWholeFile(const char *path, const char *text)
+{
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD len = (DWORD)strlen(text), written = 0;
+    BOOL ok = WriteFile(h, text, len, &written, NULL) && written == len;
+    return CloseHandle(h) && ok;
+}
+
+// Windows 9x: "NUL=path" in the [rename] section of WININIT.INI, which Windows
+// carries out, and then renames the file, at its next start.
+static bool scheduleIn9x(const char *path)
+{
+    char dir[DIR_TEXT], wininit[PATH_TEXT];
+    if (!windowsSubdir("\\", dir) || !FormFilePath(dir, "wininit.ini", wininit))
+        return false;
+    static char before[8192], after[8192 + PATH_TEXT];
+    return readSmallFile(wininit, before, sizeof before) &&
+           AddWininitDeletion(before, path, after, sizeof after) && writeWholeFile(wininit, after);
+}
+
+// A file in use is deleted at the next start of Windows, as installers do it.
+static bool scheduleAtRestart(const char *path)
+{
+    if (IsWindows9x())
+        return scheduleIn9x(path);
+    // The NT family: the Session Manager carries out the pending operation at
+    // start, before anything can hold the file (kernel32's MoveFileExA, which
+    // Windows 98 exports only as a stub: looked up at run time).
+    MoveFileExFn moveFileEx = (MoveFileExFn)FindSystemFunction("kernel32.dll", "MoveFileExA");
+    return moveFileEx && moveFileEx(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// Deletes a file; one in use is scheduled for the next start, and one that stays
+// even so is noted. A folder is left alone.
 static void removeFile(const char *path, bool resetAttributes, Remains *remains)
 {
     if (!isFile(path))
         return;
     if (resetAttributes)
         SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE); // clears read-only, hidden, system
-    DeleteFileA(path);
-    if (isFile(path))
+    if (DeleteFileA(path) || !isFile(path))
+        return;
+    DWORD err = GetLastError();
+    bool inUse = err == ERROR_SHARING_VIOLATION || err == ERROR_ACCESS_DENIED || err == ERROR_LOCK_VIOLATION;
+    if (inUse && scheduleAtRestart(path))
+        NoteRemaining(&AtRestart, path);
+    else
         NoteRemaining(remains, path);
 }
 
@@ -63,6 +125,8 @@ static void deleteNamed(const char *dir, const char *name, const ProgressView &v
 struct InfPathScan {
     const UninstallConfig *cfg;
     InfPathList *list;
+    const char *classPath;
+    const ForeignDrivers *foreign;
 };
 
 // Takes the "InfPath" of a subkey whose description an entry's covers, once per
@@ -77,7 +141,7 @@ static bool noteInfPath(HKEY classKey, const char *name, const char *desc, void 
     int counts[2] = {cfg.deviceCount, cfg.extDeviceCount};
     for (int l = 0; l < 2; l++) {
         for (int i = 0; i < counts[l]; i++) {
-            if (!DescriptionCovers(desc, lists[l][i].driverDesc))
+            if (!EntryTakesPart(lists[l][i]) || !DescriptionCovers(desc, lists[l][i].driverDesc))
                 continue;
             char infPath[256];
             if (!ReadSubkeyText(classKey, name, "InfPath", infPath, sizeof infPath))
@@ -87,7 +151,15 @@ static bool noteInfPath(HKEY classKey, const char *name, const char *desc, void 
             AppendText(what, sizeof what, infPath);
             AppendText(what, sizeof what, " of class subkey ");
             AppendText(what, sizeof what, name);
-            if (!IsOemInfName(infPath))
+            // The INF of a present device of another package stays, whatever the
+            // description says: uninstalling it would take that device's driver.
+            const ForeignDriver *f = ForeignDriverOf(scan->foreign, scan->classPath, name, infPath);
+            if (f || (scan->foreign && scan->foreign->overflow)) {
+                char why[REMAINS_TEXT];
+                CopyText(why, sizeof why, "used by the present device ");
+                AppendText(why, sizeof why, f ? f->hardwareId : "of another package");
+                NoteLeftAlone(what, why);
+            } else if (!IsOemInfName(infPath))
                 NoteLeftAlone(what, "not an oem<N>.inf");
             else if (list->count >= KEY_LIST_CAPACITY)
                 NoteLeftAlone(what, "no room in the list");
@@ -98,10 +170,10 @@ static bool noteInfPath(HKEY classKey, const char *name, const char *desc, void 
     return false;
 }
 
-void CollectInfPaths(const UninstallConfig &cfg, InfPathList *list)
+void CollectInfPaths(const UninstallConfig &cfg, InfPathList *list, const ForeignDrivers *foreign)
 {
     const char *classPath = SelectClassKey(cfg);
-    InfPathScan scan = {&cfg, list};
+    InfPathScan scan = {&cfg, list, classPath, foreign};
     ForEachClassSubkey(classPath, KEY_READ, 250, noteInfPath, &scan);
 }
 
@@ -143,30 +215,55 @@ void UninstallOemInfs(const InfPathList &list, UninstallOemInfFn uninstallInf, c
     }
 }
 
-// Driver files of the main and then the extra entries, one step each.
-static void deleteSysFiles(const UninstallConfig &cfg, const ProgressView &view, Remains *remains)
+// The system folders the package's files may lie in. On 64-bit Windows a 32-bit
+// setup program's copies went to SysWOW64 (the file system redirects its
+// "system32"); the 64-bit program sees both folders as they are.
+#ifdef _WIN64
+static const char *const DriverDirs[] = {"\\system32\\drivers\\", "\\syswow64\\drivers\\"};
+static const char *const SystemDirsNt[] = {"\\system32\\", "\\syswow64\\"};
+#else
+static const char *const DriverDirs[] = {"\\system32\\drivers\\"};
+static const char *const SystemDirsNt[] = {"\\system32\\"};
+#endif
+enum { SYSTEM_DIR_COUNT = sizeof DriverDirs / sizeof DriverDirs[0] };
+
+// `name` in each of the folders.
+static void deleteNamedIn(const char *const *suffixes, int count, const char *name, const ProgressView &view,
+                          Remains *remains)
 {
-    char dir[DIR_TEXT];
-    if (!windowsSubdir("\\system32\\drivers\\", dir))
-        return;
-    for (int i = 0; i < cfg.deviceCount; i++) {
-        deleteNamed(dir, cfg.devices[i].sysFile, view, remains);
-        Step(view);
-    }
-    for (int i = 0; i < cfg.extDeviceCount; i++) {
-        deleteNamed(dir, cfg.extDevices[i].sysFile, view, remains);
-        Step(view);
+    for (int d = 0; d < count; d++) {
+        char dir[DIR_TEXT];
+        if (windowsSubdir(suffixes[d], dir))
+            deleteNamed(dir, name, view, remains);
     }
 }
 
-static void deleteExtraFiles(const UninstallConfig &cfg, const char *suffix, bool step,
+// Driver files of the main and then the extra entries, one step each. A too-broad
+// entry's file is no more the package's than its devices are.
+static void deleteSysFiles(const UninstallConfig &cfg, const ProgressView &view, Remains *remains)
+{
+    char dir[DIR_TEXT];
+    if (!windowsSubdir(DriverDirs[0], dir))
+        return;
+    const DriverEntry *lists[2] = {cfg.devices, cfg.extDevices};
+    int counts[2] = {cfg.deviceCount, cfg.extDeviceCount};
+    for (int l = 0; l < 2; l++) {
+        for (int i = 0; i < counts[l]; i++) {
+            if (EntryTakesPart(lists[l][i]))
+                deleteNamedIn(DriverDirs, SYSTEM_DIR_COUNT, lists[l][i].sysFile, view, remains);
+            Step(view);
+        }
+    }
+}
+
+static void deleteExtraFiles(const UninstallConfig &cfg, const char *const *suffixes, int dirCount, bool step,
                              const ProgressView &view, Remains *remains)
 {
     char dir[DIR_TEXT];
-    if (!windowsSubdir(suffix, dir))
+    if (!windowsSubdir(suffixes[0], dir))
         return;
     for (int i = 0; i < cfg.extCopyFileCount; i++) {
-        deleteNamed(dir, cfg.extCopyFiles[i], view, remains);
+        deleteNamedIn(suffixes, dirCount, cfg.extCopyFiles[i], view, remains);
         if (step)
             Step(view);
     }
@@ -207,7 +304,7 @@ void DeleteDriverFilesNt(const UninstallConfig &cfg, const InfPathList &list, Un
         }
     }
     deleteSysFiles(cfg, view, remains);
-    deleteExtraFiles(cfg, "\\system32\\", false, view, remains);
+    deleteExtraFiles(cfg, SystemDirsNt, SYSTEM_DIR_COUNT, false, view, remains);
     deleteUninstaller(cfg, view, remains);
 }
 
@@ -229,20 +326,18 @@ void DeleteDriverFiles9x(const UninstallConfig &cfg, const ProgressView &view, R
 {
     char dir[DIR_TEXT];
     if (windowsSubdir("\\inf\\", dir)) {
-        for (int i = 0; i < cfg.deviceCount; i++) {
-            deleteInf(dir, cfg.devices[i].infFile, true, view, remains);
-            Step(view);
-        }
-        for (int i = 0; i < cfg.extDeviceCount; i++) {
-            deleteInf(dir, cfg.extDevices[i].infFile, true, view, remains);
-            Step(view);
-        }
-        for (int i = 0; i < cfg.possibleDeviceCount; i++) {
-            deleteInf(dir, cfg.possibleDevices[i].infFile, false, view, remains);
-            Step(view);
+        const DriverEntry *lists[3] = {cfg.devices, cfg.extDevices, cfg.possibleDevices};
+        int counts[3] = {cfg.deviceCount, cfg.extDeviceCount, cfg.possibleDeviceCount};
+        for (int l = 0; l < 3; l++) {
+            for (int i = 0; i < counts[l]; i++) {
+                if (EntryTakesPart(lists[l][i]))
+                    deleteInf(dir, lists[l][i].infFile, l < 2, view, remains);
+                Step(view);
+            }
         }
     }
+    static const char *const SystemDir9x[] = {"\\system\\"};
     deleteSysFiles(cfg, view, remains);
-    deleteExtraFiles(cfg, "\\system\\", true, view, remains);
+    deleteExtraFiles(cfg, SystemDir9x, 1, true, view, remains);
     deleteUninstaller(cfg, view, remains);
 }

@@ -15,8 +15,9 @@ static bool isAsciiAlnum(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// "VEN_hhhh&DEV_x..." (or "VID_hhhh&PID_x..."): the vendor's four hex digits and at
-// least the first character of the device field.
+// "VEN_hhhh&DEV_hhh..." (or "VID_hhhh&PID_hhh..."): the vendor's four hex digits
+// and at least MIN_DEVICE_DIGITS of the device field: one digit would cover a
+// sixteenth of the vendor's devices.
 static bool namesVendorAndDevice(const char *identity, const char *vendorTag, const char *deviceTag)
 {
     const char *p;
@@ -25,7 +26,12 @@ static bool namesVendorAndDevice(const char *identity, const char *vendorTag, co
     for (int i = 0; i < 4; i++, p++)
         if (!isHexDigit(*p))
             return false;
-    return BeginsWithNoCase(p, deviceTag, &p) && isHexDigit(*p);
+    if (!BeginsWithNoCase(p, deviceTag, &p))
+        return false;
+    for (int i = 0; i < MIN_DEVICE_DIGITS; i++, p++)
+        if (!isHexDigit(*p))
+            return false;
+    return true;
 }
 
 bool IsSpecificHardwareId(const char *prefix)
@@ -57,7 +63,62 @@ bool IsSpecificHardwareId(const char *prefix)
 
 bool HardwareIdMatches(const char *hardwareId, const char *prefix)
 {
-    return IsSpecificHardwareId(prefix) && BeginsWithNoCase(hardwareId, prefix, NULL);
+    const char *rest;
+    if (!IsSpecificHardwareId(prefix) || !BeginsWithNoCase(hardwareId, prefix, &rest))
+        return false;
+    if (BeginsWithNoCase(prefix, "PCI\\", NULL) || BeginsWithNoCase(prefix, "USB\\", NULL))
+        return true;
+    return *rest == '\0' || (*rest == '#' && prefix[0] != '\0' && FindChar(prefix, '#') == NULL);
+}
+
+bool EntryTakesPart(const DriverEntry &entry)
+{
+    return entry.hardwareIdPrefix[0] == '\0' || IsSpecificHardwareId(entry.hardwareIdPrefix);
+}
+
+bool DeviceOfEntry(const char *hardwareId, const DeviceEvidence &device, const DriverEntry &entry,
+                   const UninstallConfig &cfg)
+{
+    if (!HardwareIdMatches(hardwareId, entry.hardwareIdPrefix))
+        return false;
+    if (DescriptionCovers(device.driverDesc, entry.driverDesc))
+        return true;
+    for (int i = 0; i < cfg.serviceCount; i++)
+        if (device.service[0] != '\0' && EqualsNoCase(device.service, cfg.services[i]))
+            return true;
+    return false;
+}
+
+// The class key's own name: "{guid}" or "MEDIA", the last part of its path.
+static const char *lastPart(const char *path)
+{
+    const char *last = path;
+    for (const char *p = FindChar(path, '\\'); p; p = FindChar(p + 1, '\\'))
+        last = p + 1;
+    return last;
+}
+
+// "{guid}\0000" against the class key's name and the subkey's.
+static bool isDriverKey(const char *driverKey, const char *className, const char *subkey)
+{
+    const char *rest;
+    return BeginsWithNoCase(driverKey, className, &rest) && *rest == '\\' && EqualsNoCase(rest + 1, subkey);
+}
+
+const ForeignDriver *ForeignDriverOf(const ForeignDrivers *foreign, const char *classPath, const char *subkey,
+                                     const char *infPath)
+{
+    if (!foreign)
+        return NULL;
+    const char *className = lastPart(classPath);
+    for (int i = 0; i < foreign->count; i++) {
+        const ForeignDriver &f = foreign->items[i];
+        if (subkey && isDriverKey(f.driverKey, className, subkey))
+            return &f;
+        if (infPath && infPath[0] != '\0' && EqualsNoCase(f.infPath, infPath))
+            return &f;
+    }
+    return NULL;
 }
 
 bool DescriptionCovers(const char *description, const char *desc)

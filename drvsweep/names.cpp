@@ -78,3 +78,53 @@ void ReplaceInfWithPnf(char *path)
         if (strncmp(p, ".inf", 4) == 0)
             p[1] = 'p';
 }
+
+// Lines of WININIT.INI end in CR LF; the section name is matched without regard
+// to case, as Windows reads it.
+bool AddWininitDeletion(const char *wininit, const char *path, char *out, size_t size)
+{
+    out[0] = '\0';
+    // Where the [rename] section starts: at the beginning of a line.
+    const char *section = NULL;
+    for (const char *line = wininit; *line;) {
+        const char *p = line;
+        while (*p == ' ' || *p == '\t')
+            p++;
+        if (BeginsWithNoCase(p, "[rename]", NULL)) {
+            section = line;
+            break;
+        }
+        const char *end = FindChar(line, '\n');
+        if (!end)
+            break;
+        line = end + 1;
+    }
+    char entry[PATH_TEXT + 8];
+    if (!CopyText(entry, sizeof entry, "NUL=") || !AppendText(entry, sizeof entry, path) ||
+        !AppendText(entry, sizeof entry, "\r\n"))
+        return false;
+    if (!section) {
+        // No section yet: it is added at the end, on a line of its own.
+        size_t len = strlen(wininit);
+        bool ok = CopyText(out, size, wininit);
+        if (ok && len > 0 && wininit[len - 1] != '\n')
+            ok = AppendText(out, size, "\r\n");
+        ok = ok && AppendText(out, size, "[rename]\r\n") && AppendText(out, size, entry);
+        if (!ok)
+            out[0] = '\0';
+        return ok;
+    }
+    // The new line goes right after the section's header line.
+    const char *header = FindChar(section, '\n');
+    size_t head = header ? (size_t)(header + 1 - wininit) : strlen(wininit);
+    if (head >= size) {
+        return false;
+    }
+    memcpy(out, wininit, head);
+    out[head] = '\0';
+    bool ok = (header || AppendText(out, size, "\r\n")) && AppendText(out, size, entry) &&
+              AppendText(out, size, wininit + head);
+    if (!ok)
+        out[0] = '\0';
+    return ok;
+}

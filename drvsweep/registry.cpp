@@ -53,11 +53,30 @@ static bool deleteTree(HKEY parent, const char *parentPath, const char *name, Re
     return false;
 }
 
+bool OpenMachineKey(const char *path, REGSAM access, HKEY *key, Remains *remains)
+{
+    LONG err = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, key);
+    if (err == ERROR_SUCCESS)
+        return true;
+    // A key that is not there is nothing to remove; one that is there but cannot
+    // be opened (an account without the rights to it) is not removed either.
+    if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) {
+        char what[REMAINS_TEXT];
+        CopyText(what, sizeof what, "HKLM\\");
+        AppendText(what, sizeof what, path);
+        AppendText(what, sizeof what,
+                   err == ERROR_ACCESS_DENIED ? " (access denied)" : " (cannot be opened)");
+        NoteRemaining(remains, what);
+    }
+    return false;
+}
+
 static bool deleteByDescription(HKEY classKey, const char *classPath, const char *subkey, const char *desc,
                                 const DriverEntry *list, int count, Remains *remains)
 {
     for (int i = 0; i < count; i++)
-        if (DescriptionEquals(desc, list[i].driverDesc) && deleteTree(classKey, classPath, subkey, remains))
+        if (EntryTakesPart(list[i]) && DescriptionEquals(desc, list[i].driverDesc) &&
+            deleteTree(classKey, classPath, subkey, remains))
             return true;
     return false;
 }
@@ -66,13 +85,44 @@ struct ClassPass {
     const char *classPath;
     const UninstallConfig *cfg;
     Remains *remains;
+    const ForeignDrivers *foreign;
 };
+
+// A class subkey a present device of another package uses is kept whatever its
+// description; it is named once, though Windows 9x walks its class key twice.
+static bool keptForeign(const ClassPass &pass, const char *name)
+{
+    const ForeignDriver *f = ForeignDriverOf(pass.foreign, pass.classPath, name, NULL);
+    if (!f && !(pass.foreign && pass.foreign->overflow))
+        return false;
+    char what[REMAINS_TEXT];
+    CopyText(what, sizeof what, "class subkey ");
+    AppendText(what, sizeof what, name);
+    if (f) {
+        char why[REMAINS_TEXT];
+        CopyText(why, sizeof why, "the driver key of the present device ");
+        AppendText(why, sizeof why, f->hardwareId);
+        AppendText(why, sizeof why, ", not the package's");
+        NoteLeftAlone(what, why);
+    } else {
+        NoteLeftAlone("class subkeys", "too many present devices to tell which are the package's");
+    }
+    return true;
+}
 
 // Deletes the subkey when its "DriverDesc" equals an entry's description.
 static bool deleteMatching(HKEY classKey, const char *name, const char *desc, void *context)
 {
     ClassPass *pass = (ClassPass *)context;
     const UninstallConfig &cfg = *pass->cfg;
+    bool described = false;
+    for (int i = 0; i < cfg.deviceCount && !described; i++)
+        described = EntryTakesPart(cfg.devices[i]) && DescriptionEquals(desc, cfg.devices[i].driverDesc);
+    for (int i = 0; i < cfg.extDeviceCount && !described; i++)
+        described =
+            EntryTakesPart(cfg.extDevices[i]) && DescriptionEquals(desc, cfg.extDevices[i].driverDesc);
+    if (!described || keptForeign(*pass, name))
+        return false;
     return deleteByDescription(classKey, pass->classPath, name, desc, cfg.devices, cfg.deviceCount,
                                pass->remains) ||
            deleteByDescription(classKey, pass->classPath, name, desc, cfg.extDevices, cfg.extDeviceCount,
@@ -80,10 +130,11 @@ static bool deleteMatching(HKEY classKey, const char *name, const char *desc, vo
 }
 
 // Deletes every subkey whose "DriverDesc" equals an entry's description.
-static void classSubkeyPass(const char *classPath, const UninstallConfig &cfg, Remains *remains)
+static void classSubkeyPass(const char *classPath, const UninstallConfig &cfg, Remains *remains,
+                            const ForeignDrivers *foreign)
 {
-    ClassPass pass = {classPath, &cfg, remains};
-    ForEachClassSubkey(classPath, KEY_ALL_ACCESS, 256, deleteMatching, &pass);
+    ClassPass pass = {classPath, &cfg, remains, foreign};
+    ForEachClassSubkey(classPath, KEY_ALL_ACCESS, 256, deleteMatching, &pass, remains);
 }
 
 // Deletes each name below the key at `path` (in registry view `view`).
@@ -91,7 +142,7 @@ static void deleteBelow(const char *path, const char (*names)[NAME_TEXT], int co
                         REGSAM view = 0)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS)
+    if (!OpenMachineKey(path, KEY_ALL_ACCESS | view, &key, remains))
         return;
     for (int i = 0; i < count; i++)
         deleteTree(key, path, names[i], remains);
@@ -107,10 +158,10 @@ static void deleteUninstallEntry(const UninstallConfig &cfg, Remains *remains)
         deleteBelow(UninstallPath, name, 1, remains, UninstallEntryViews[v]);
 }
 
-int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains)
+int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains, const ForeignDrivers *foreign)
 {
     deleteBelow(ServicesPath, cfg.services, cfg.serviceCount, remains);
-    classSubkeyPass(SelectClassKey(cfg), cfg, remains);
+    classSubkeyPass(SelectClassKey(cfg), cfg, remains, foreign);
     deleteUninstallEntry(cfg, remains);
     return 1;
 }
@@ -118,7 +169,7 @@ int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains)
 static void deleteKeyNames(const char *path, const char (*names)[ENTRY_TEXT], int count, Remains *remains)
 {
     HKEY key;
-    if (count == 0 || RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (count == 0 || !OpenMachineKey(path, KEY_ALL_ACCESS, &key, remains))
         return;
     // The whole tree, as Windows 9x's own key deletion does.
     for (int i = 0; i < count; i++)
@@ -151,10 +202,11 @@ static void deleteBusKeys(const EnumKeyLists &keys, Remains *remains)
     deleteKeyNames(parent, names, count, remains);
 }
 
-int CleanRegistry9x(const UninstallConfig &cfg, const EnumKeyLists &keys, Remains *remains)
+int CleanRegistry9x(const UninstallConfig &cfg, const EnumKeyLists &keys, Remains *remains,
+                    const ForeignDrivers *foreign)
 {
-    classSubkeyPass(MediaClass9x, cfg, remains);
-    classSubkeyPass(MediaClass9x, cfg, remains);
+    classSubkeyPass(MediaClass9x, cfg, remains, foreign);
+    classSubkeyPass(MediaClass9x, cfg, remains, foreign);
     deleteBusKeys(keys, remains);
     deleteKeyNames("Enum\\STREAM", keys.streamKeys, keys.streamKeyCount, remains);
     deleteUninstallEntry(cfg, remains);

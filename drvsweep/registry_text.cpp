@@ -17,10 +17,10 @@ bool ReadSubkeyText(HKEY parent, const char *subkey, const char *value, char *ou
 }
 
 void ForEachClassSubkey(const char *classPath, REGSAM access, DWORD nameSize, ClassSubkeyAction action,
-                        void *context)
+                        void *context, Remains *remains)
 {
     HKEY classKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, classPath, 0, access, &classKey) != ERROR_SUCCESS)
+    if (!OpenMachineKey(classPath, access, &classKey, remains))
         return;
     char name[256];
     if (nameSize > sizeof name)

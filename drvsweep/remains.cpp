@@ -44,12 +44,22 @@ static void appendList(char *text, size_t size, const Remains &list)
     }
 }
 
+static void appendAtRestart(char *text, size_t size, const Remains &atRestart)
+{
+    AppendText(text, size, "These files are in use and will be removed when Windows restarts:\n");
+    appendList(text, size, atRestart);
+}
+
 UINT ComposeFinalMessage(const UninstallConfig &cfg, const Remains &remains, const Remains &leftAlone,
-                         char *text, size_t size)
+                         const Remains &atRestart, char *text, size_t size)
 {
     if (remains.count == 0 && leftAlone.count == 0) {
         CopyText(text, size, cfg.passMsg);
         AppendText(text, size, "\n\n");
+        if (atRestart.count > 0) {
+            appendAtRestart(text, size, atRestart);
+            AppendText(text, size, "\n\n");
+        }
         AppendText(text, size, cfg.passMsg2);
         return MB_ICONINFORMATION;
     }
@@ -64,17 +74,28 @@ UINT ComposeFinalMessage(const UninstallConfig &cfg, const Remains &remains, con
                    remains.count > 0 ? "\n\nThese were left alone:\n" : " These were left alone:\n");
         appendList(text, size, leftAlone);
     }
+    if (atRestart.count > 0) {
+        AppendText(text, size, "\n\n");
+        appendAtRestart(text, size, atRestart);
+    }
     AppendText(text, size, "\n\n");
     AppendText(text, size, cfg.passMsg2);
     return MB_ICONWARNING;
 }
 
-void ComposeStopMessage(const UninstallConfig &cfg, const Remains &leftAlone, char *text, size_t size)
+void ComposeStopMessage(const UninstallConfig &cfg, int found, const Remains &leftAlone, char *text,
+                        size_t size)
 {
-    CopyText(text, size,
-             "Nothing was removed: not every device that TVQ7Drv.ini names was found. These were "
-             "left alone:\n");
-    appendList(text, size, leftAlone);
+    char counts[160];
+    snprintf(counts, sizeof counts,
+             "Nothing was removed: the devices present do not match those TVQ7Drv.ini names (found %d, "
+             "expected %d).",
+             found, cfg.deviceCount);
+    CopyText(text, size, counts);
+    if (leftAlone.count > 0) {
+        AppendText(text, size, " These were left alone:\n");
+        appendList(text, size, leftAlone);
+    }
     AppendText(text, size, "\n\n");
     AppendText(text, size, cfg.passMsg2);
 }

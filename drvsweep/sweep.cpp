@@ -10,15 +10,21 @@ static void setPosition(const ProgressView &view, int pos)
         SendMessageA(view.bar, PBM_SETPOS, pos, 0);
 }
 
-bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains)
+// The present devices of other packages, found by the first scan of a run.
+static ForeignDrivers Foreign;
+
+bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains, int *found)
 {
     NoteBroadEntries(cfg);
     // Every main entry must be matched by a present device before anything goes;
     // an entry too broad to act on matches nothing, so it stops the run too.
-    if (CountMatchingDevices(cfg) != cfg.deviceCount)
+    int count = CountMatchingDevices(cfg, &Foreign);
+    if (found)
+        *found = count;
+    if (count != cfg.deviceCount)
         return false;
     InfPathList infPaths = {};
-    CollectInfPaths(cfg, &infPaths);
+    CollectInfPaths(cfg, &infPaths, &Foreign);
     UninstallOemInfFn uninstallInf = FindUninstallOemInf();
     DeleteDriverFilesNt(cfg, infPaths, uninstallInf, view, remains);
     RemoveMatchingDevices(cfg, remains);
@@ -26,7 +32,7 @@ bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains)
     if (uninstallInf)
         UninstallOemInfs(infPaths, uninstallInf, view, remains);
     setPosition(view, 90);
-    CleanRegistryNt(cfg, remains);
+    CleanRegistryNt(cfg, remains, &Foreign);
     setPosition(view, 100);
     return true;
 }
@@ -35,8 +41,8 @@ void Sweep9x(UninstallConfig &cfg, const ProgressView &view, Remains *remains)
 {
     NoteBroadEntries(cfg);
     EnumKeyLists enumKeys = {};
-    CollectEnumKeys(cfg, &enumKeys);
+    CollectEnumKeys(cfg, &enumKeys, &Foreign);
     DeleteDriverFiles9x(cfg, view, remains);
-    CleanRegistry9x(cfg, enumKeys, remains);
+    CleanRegistry9x(cfg, enumKeys, remains, &Foreign);
     setPosition(view, 100);
 }

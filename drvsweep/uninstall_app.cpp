@@ -39,13 +39,57 @@ static const char Wow64Refusal[] =
     "This is the 32-bit drvsweep, and this Windows is 64-bit: it would not see the 64-bit driver's files "
     "and registry keys. Nothing was changed.\n\nPlease run the 64-bit drvsweep (drvsweep.exe in the "
     "release's x64 folder).";
+static const char AdminRefusal[] =
+    "Removing the drivers needs administrator rights, and this account has none: their files and "
+    "registry keys could not be changed. Nothing was changed.\n\nPlease log on as an administrator "
+    "and run drvsweep again.";
+
+const char *StartRefusal(bool underWow64, bool windows9x, bool administrator)
+{
+    if (underWow64)
+        return Wow64Refusal;
+    // Windows 9x has no accounts with rights of their own.
+    if (!windows9x && !administrator)
+        return AdminRefusal;
+    return NULL;
+}
+
+typedef BOOL(WINAPI *CheckMembershipFn)(HANDLE token, PSID sid, PBOOL member);
+typedef BOOL(WINAPI *AllocateSidFn)(PSID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD a0, DWORD a1,
+                                    DWORD a2, DWORD a3, DWORD a4, DWORD a5, DWORD a6, DWORD a7, PSID *sid);
+typedef PVOID(WINAPI *FreeSidFn)(PSID sid);
+
+// Membership of BUILTIN\Administrators in the token of this thread or process,
+// as Microsoft documents for CheckTokenMembership. Where the call is missing
+// (NT 4.0) the account is taken as an administrator: a key it then cannot open
+// is still named in the final message.
+static bool isAdministrator()
+{
+    CheckMembershipFn check = (CheckMembershipFn)FindSystemFunction("advapi32.dll", "CheckTokenMembership");
+    AllocateSidFn allocate = (AllocateSidFn)FindSystemFunction("advapi32.dll", "AllocateAndInitializeSid");
+    FreeSidFn freeSid = (FreeSidFn)FindSystemFunction("advapi32.dll", "FreeSid");
+    if (!check || !allocate || !freeSid)
+        return true;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID admins = NULL;
+    if (!allocate(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &admins))
+        return true;
+    BOOL member = FALSE;
+    bool known = check(NULL, admins, &member) != FALSE;
+    freeSid(admins);
+    return !known || member;
+}
+
+AdminQueryFn AdminQuery = isAdministrator;
 
 BOOL UninstallApp::InitInstance()
 {
     InitCommonControls();
     LoadUninstallConfig(&config);
-    if (RunsUnderWow64()) {
-        MessageBoxA(NULL, Wow64Refusal, config.title, MB_ICONWARNING | MB_OK);
+    bool windows9x = IsWindows9x();
+    const char *refusal = StartRefusal(RunsUnderWow64(), windows9x, windows9x || AdminQuery());
+    if (refusal) {
+        MessageBoxA(NULL, refusal, config.title, MB_ICONWARNING | MB_OK);
         return FALSE;
     }
     if (!IsPackageInstalled(config)) {

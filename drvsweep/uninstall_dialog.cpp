@@ -102,23 +102,21 @@ void UninstallDialog::Finish()
 {
     DialogFrame::OnOK();
     char text[2400];
-    UINT icon = ComposeFinalMessage(cfg_, remains_, LeftAlone, text, sizeof text);
+    UINT icon = ComposeFinalMessage(cfg_, remains_, LeftAlone, AtRestart, text, sizeof text);
     MessageBoxA(hwnd_, text, cfg_.title, icon | MB_OK);
 }
 
 int UninstallDialog::RunUninstallNt()
 {
     ProgressView view = Prepare();
-    if (!SweepNt(cfg_, view, &remains_)) {
+    int found = 0;
+    if (!SweepNt(cfg_, view, &remains_, &found)) {
         DialogFrame::OnOK();
-        // The devices did not all match: nothing was done. When something was
-        // left alone (an entry too broad to act on, a silent remote window), the
-        // user is told.
-        if (LeftAlone.count > 0) {
-            char text[2400];
-            ComposeStopMessage(cfg_, LeftAlone, text, sizeof text);
-            MessageBoxA(hwnd_, text, cfg_.title, MB_ICONWARNING | MB_OK);
-        }
+        // The devices did not match: nothing was done. Closing without a word
+        // would leave the user thinking the package had gone.
+        char text[2400];
+        ComposeStopMessage(cfg_, found, LeftAlone, text, sizeof text);
+        MessageBoxA(hwnd_, text, cfg_.title, MB_ICONWARNING | MB_OK);
         return 0;
     }
     Finish();

@@ -66,12 +66,15 @@ TEST(Rules, HardwareIdEntriesNameBusVendorAndDevice)
         {"PCI\\", false},
         {"PCI\\VEN_14F1", false},
         {"PCI\\VEN_14F1&DEV_", false},
-        {"PCI\\VEN_14F1&DEV_8", true},
-        {"pci\\ven_14f1&dev_880", true},
+        {"PCI\\VEN_14F1&DEV_8", false}, // a sixteenth of the vendor's devices
+        {"PCI\\VEN_8086&DEV_2", false},
+        {"PCI\\VEN_14F1&DEV_88", false},
+        {"pci\\ven_14f1&dev_880", true}, // a chip's functions 8800-880F
         {"PCI\\VEN_14G1&DEV_8800", false},
         {"PCI\\CC_0400", false},
         {"USB\\VID_1B80", false},
-        {"USB\\VID_1B80&PID_D", true},
+        {"USB\\VID_1B80&PID_D", false},
+        {"USB\\VID_1B80&PID_D41", true},
         {"STREAM\\CXTVTUNER", true},
         {"STREAM\\CX", false},
         {"HID\\VID_046D&PID_", false},
@@ -87,6 +90,55 @@ TEST(Rules, HardwareIdEntriesNameBusVendorAndDevice)
                   c.specific && _strnicmp(c.entry, "PCI\\VEN_14F1&DEV_8", 18) == 0)
             << c.entry;
     }
+    // Beyond PCI and USB a prefix is no proof: the entry is the whole ID, or the
+    // ID up to its reference string.
+    struct {
+        const char *id, *entry;
+        bool matches;
+    } buses[] = {
+        {"HDAUDIO\\FUNC_01&VEN_10EC&DEV_0662&SUBSYS_1043", "HDAUDIO\\FUNC_01", false},
+        {"ACPI\\PNP0C0D", "ACPI\\PNP0C0", false},
+        {"ACPI\\PNP0C0D", "acpi\\pnp0c0d", true},
+        {"STREAM\\CXTVTUNER#0001", "STREAM\\CXTVTUNER", true},
+        {"STREAM\\CXTVTUNER2#0001", "STREAM\\CXTVTUNER", false},
+        {"PCI\\VEN_14F1&DEV_8801&REV_05", "PCI\\VEN_14F1&DEV_880", true},
+        {"USB\\VID_1B80&PID_D410&REV_0100", "USB\\VID_1B80&PID_D410", true},
+    };
+    for (const auto &b : buses)
+        EXPECT_EQ(HardwareIdMatches(b.id, b.entry), b.matches) << b.id << " / " << b.entry;
+}
+
+// A device matched by its ID is the package's only when its driver key's
+// description or its service says so; a too-broad entry takes part in nothing.
+TEST(Rules, DevicesShowTheyAreThePackagesByDriverOrService)
+{
+    static UninstallConfig cfg = {};
+    cfg.serviceCount = 1;
+    strcpy(cfg.services[0], "qxcap");
+    DriverEntry entry = {"PCI\\VEN_14F1&DEV_8800", "QX770 Capture", "qxcap.sys", ""};
+    struct {
+        const char *id, *desc, *service;
+        bool owned;
+    } cases[] = {
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "QX770 Capture", "", true},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "qx770 capture (WDM)", "", true},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "", "QXCAP", true},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "QX770 Captures", "other", false},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "Other Capture", "", false},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "", "", false},
+        {"PCI\\VEN_14F1&DEV_8900&REV_05", "QX770 Capture", "qxcap", false},
+    };
+    for (const auto &c : cases) {
+        DeviceEvidence e = {};
+        strcpy(e.driverDesc, c.desc);
+        strcpy(e.service, c.service);
+        EXPECT_EQ(DeviceOfEntry(c.id, e, entry, cfg), c.owned)
+            << c.id << " / " << c.desc << " / " << c.service;
+    }
+    DriverEntry files = {"", "Files only", "qxf.sys", ""}, broad = {"PCI\\VEN_14F1", "QX770", "qx.sys", ""};
+    EXPECT_TRUE(EntryTakesPart(entry));
+    EXPECT_TRUE(EntryTakesPart(files));
+    EXPECT_FALSE(EntryTakesPart(broad));
 }
 
 TEST(Rules, DescriptionsCoverWholeWordsAndOnlyOemInfsAreTaken)
@@ -116,6 +168,40 @@ TEST(Rules, DescriptionsCoverWholeWordsAndOnlyOemInfsAreTaken)
     for (const char *other : {"oem.inf", "oem12.pnf", "machine.inf", "oem12.inf.bak", "..\\oem1.inf",
                               "oem1a.inf", "xoem1.inf", ""})
         EXPECT_FALSE(IsOemInfName(other)) << other;
+}
+
+// A lead byte at the very end of a text has no trail byte: every walk stops at
+// the terminator, and what lies beyond it in the buffer is never read or changed.
+TEST(Rules, ALoneLeadByteAtTheEndStopsAtTheTerminator)
+{
+    struct {
+        const char *text; // the text, its NUL, then bytes that must stay out of reach
+        size_t length;
+    } cases[] = {
+        {"ab\x83\0\\x", 3},
+        {"\x83\0\\x", 1},
+        {"QX\x83\x41\x83\0\\x", 5},
+    };
+    for (const auto &c : cases) {
+        char text[16] = {};
+        memcpy(text, c.text, c.length + 3);
+        EXPECT_EQ(CharBoundaryAtOrBefore(text, 15), c.length) << c.text;
+        EXPECT_EQ(FindChar(text, '\\'), nullptr) << c.text;
+        EXPECT_TRUE(BeginsWithNoCase(text, text, NULL)) << c.text;
+        EXPECT_FALSE(EqualsNoCase(text, "ab\x83\\")) << c.text;
+        char copy[16];
+        EXPECT_TRUE(CopyText(copy, sizeof copy, text)) << c.text;
+        EXPECT_EQ(strlen(copy), c.length) << c.text;
+        char appended[16] = "x";
+        EXPECT_TRUE(AppendText(appended, sizeof appended, text));
+        EXPECT_EQ(strlen(appended), c.length + 1) << c.text;
+        text[c.length + 2] = 'X';
+        LowerText(text);
+        EXPECT_EQ(text[c.length + 2], 'X') << "lowered past the terminator: " << c.text;
+        char name[ENTRY_TEXT];
+        CutKeyName(text, "\\", '#', name, sizeof name);
+        EXPECT_STREQ(name, "") << c.text;
+    }
 }
 
 TEST(Rules, CaseIsFoldedByCharacterNeverInATrailByte)
@@ -205,21 +291,84 @@ TEST(Rules, FinalMessageIsHonestAboutWhatRemains)
     strcpy(cfg.passMsg2, "Reboot.");
     char text[1600];
     Remains none = {};
-    EXPECT_EQ(ComposeFinalMessage(cfg, none, none, text, sizeof text), (UINT)MB_ICONINFORMATION);
+    EXPECT_EQ(ComposeFinalMessage(cfg, none, none, none, text, sizeof text), (UINT)MB_ICONINFORMATION);
     EXPECT_STREQ(text, "Removed.\n\nReboot.");
+    // Files in use go at the next start: the package is gone then, and the
+    // message says which.
+    Remains atRestart = {};
+    NoteRemaining(&atRestart, "c:\\windows\\system32\\drivers\\qx.sys");
+    EXPECT_EQ(ComposeFinalMessage(cfg, none, none, atRestart, text, sizeof text), (UINT)MB_ICONINFORMATION);
+    EXPECT_STREQ(text, "Removed.\n\nThese files are in use and will be removed when Windows restarts:\n"
+                       "\nc:\\windows\\system32\\drivers\\qx.sys\n\nReboot.");
 
     Remains some = {};
     for (int i = 0; i < 8; i++)
         NoteRemaining(&some, ("file" + std::to_string(i)).c_str());
     NoteRemaining(&some, "file0"); // met again by a second pass
     EXPECT_EQ(some.count, 8);
-    EXPECT_EQ(ComposeFinalMessage(cfg, some, none, text, sizeof text), (UINT)MB_ICONWARNING);
+    EXPECT_EQ(ComposeFinalMessage(cfg, some, none, none, text, sizeof text), (UINT)MB_ICONWARNING);
     EXPECT_STREQ(text, "The uninstallation is not complete. These items could not be removed:\n"
                        "\nfile0\nfile1\nfile2\nfile3\nfile4\nfile5\n... and 2 more.\n\nReboot.");
 
     Remains leftAlone = {};
     NoteRemaining(&leftAlone, "ExtDevDrvID0=P (too broad to act on)");
-    EXPECT_EQ(ComposeFinalMessage(cfg, none, leftAlone, text, sizeof text), (UINT)MB_ICONWARNING);
+    EXPECT_EQ(ComposeFinalMessage(cfg, none, leftAlone, atRestart, text, sizeof text), (UINT)MB_ICONWARNING);
     EXPECT_STREQ(text, "The uninstallation is not complete. These were left alone:\n"
-                       "\nExtDevDrvID0=P (too broad to act on)\n\nReboot.");
+                       "\nExtDevDrvID0=P (too broad to act on)\n\nThese files are in use and will be "
+                       "removed when Windows restarts:\n\nc:\\windows\\system32\\drivers\\qx.sys\n\nReboot.");
+
+    // The count gate says why it stopped.
+    cfg.deviceCount = 2;
+    ComposeStopMessage(cfg, 4, none, text, sizeof text);
+    EXPECT_STREQ(text, "Nothing was removed: the devices present do not match those TVQ7Drv.ini names "
+                       "(found 4, expected 2).\n\nReboot.");
+}
+
+// Windows 9x deletes a file in use at its next start when WININIT.INI's [rename]
+// section names it as NUL=path; the section may hold many such lines.
+TEST(Rules, WininitGainsOneRenameLinePerFile)
+{
+    struct {
+        const char *before, *after;
+    } cases[] = {
+        {"", "[rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\QX.SYS\r\n"},
+        {"[other]\r\nA=1", "[other]\r\nA=1\r\n[rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\QX.SYS\r\n"},
+        {"[Rename]\r\nNUL=C:\\A.SYS\r\n[x]\r\n",
+         "[Rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\QX.SYS\r\nNUL=C:\\A.SYS\r\n[x]\r\n"},
+        {"[x]\r\n [rename]", "[x]\r\n [rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\QX.SYS\r\n"},
+    };
+    for (const auto &c : cases) {
+        char out[256];
+        EXPECT_TRUE(AddWininitDeletion(c.before, "C:\\WINDOWS\\SYSTEM\\QX.SYS", out, sizeof out));
+        EXPECT_STREQ(out, c.after) << c.before;
+    }
+    char small[20];
+    EXPECT_FALSE(AddWininitDeletion("[rename]\r\n", "C:\\WINDOWS\\SYSTEM\\QX.SYS", small, sizeof small));
+    EXPECT_STREQ(small, "");
+}
+
+// Who may start: not the 32-bit program on 64-bit Windows, not an account
+// without administrator rights on the NT family (Windows 9x has no such rights).
+TEST(Rules, StartIsRefusedUnderWow64AndWithoutAdministratorRights)
+{
+    struct {
+        bool wow64, windows9x, administrator;
+        const char *refusal; // the start of the text, or NULL
+    } cases[] = {
+        {false, false, true, NULL},
+        {false, true, false, NULL},
+        {true, false, true, "This is the 32-bit drvsweep"},
+        {true, false, false, "This is the 32-bit drvsweep"},
+        {false, false, false, "Removing the drivers needs administrator rights"},
+    };
+    for (const auto &c : cases) {
+        const char *text = StartRefusal(c.wow64, c.windows9x, c.administrator);
+        if (!c.refusal) {
+            EXPECT_EQ(text, nullptr) << c.wow64 << c.windows9x << c.administrator;
+        } else {
+            ASSERT_NE(text, nullptr) << c.wow64 << c.windows9x << c.administrator;
+            EXPECT_EQ(strncmp(text, c.refusal, strlen(c.refusal)), 0) << text;
+            EXPECT_NE(strstr(text, "Nothing was changed."), nullptr) << text;
+        }
+    }
 }

@@ -4,9 +4,13 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "sweep_fixtures.h"
 #include "uninstaller.h"
+
+#include <commctrl.h>
+#include <setupapi.h>
 
 namespace
 {
@@ -118,17 +122,24 @@ TEST(Devices, CountsEveryMatchAndRefinesOnlyMatchedEntries)
 
 TEST(Devices, EnumKeysOnlyFromAlternativesWhenThereAreAny)
 {
-    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8E00&REV_01\\1", "PCI\\VEN_14F1&DEV_8E00&REV_01"));
-    ASSERT_TRUE(sweep::addDevice("ROOT\\QXLONG\\0", "PCI\\VEN_14F1&DEV_8E01&" + std::string(200, 'L')));
-    for (int i = 0; i < 12; i++)
-        ASSERT_TRUE(sweep::addDevice("ROOT\\QXSTREAM\\" + std::to_string(i),
-                                     "STREAM\\CXQXTUNER" + std::to_string(i) + "#0001"));
+    // Each device shows it is the package's through its service.
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8E00&REV_01\\1", "PCI\\VEN_14F1&DEV_8E00&REV_01", NULL,
+                                 "qxenum"));
+    ASSERT_TRUE(sweep::addDevice("ROOT\\QXLONG\\0", "PCI\\VEN_14F1&DEV_8E01&" + std::string(200, 'L'), NULL,
+                                 "qxenum"));
     static UninstallConfig cfg = {};
+    for (int i = 0; i < 12; i++) {
+        std::string tuner = "STREAM\\CXQXTUNER" + std::to_string(i);
+        ASSERT_TRUE(
+            sweep::addDevice("ROOT\\QXSTREAM\\" + std::to_string(i), tuner + "#0001", NULL, "qxenum"));
+        cfg.extDevices[i] = entry(tuner.c_str());
+    }
+    cfg.serviceCount = 1;
+    strcpy(cfg.services[0], "qxenum");
     cfg.deviceCount = 2;
     cfg.devices[0] = entry("PCI\\VEN_14F1&DEV_8E00");
     cfg.devices[1] = entry("PCI\\VEN_14F1&DEV_8E01");
-    cfg.extDeviceCount = 1;
-    cfg.extDevices[0] = entry("STREAM\\CXQXTUNER");
+    cfg.extDeviceCount = 12;
     cfg.possibleDeviceCount = 1;
     cfg.possibleDevices[0] = entry("PCI\\VEN_14F1&DEV_8E01");
     EnumKeyLists keys = {};
@@ -175,10 +186,11 @@ TEST(ClassKeys, InfPathsByDescriptionWordsOnlyOemInfsAtMostTen)
     static UninstallConfig cfg = {};
     strcpy(cfg.mediaClass, "No");
     cfg.deviceCount = 1;
-    cfg.devices[0] = entry("PCI\\X", "video capture");
-    cfg.extDeviceCount = 2;
-    cfg.extDevices[0] = entry("PCI\\Y", ""); // an empty description collects nothing
-    cfg.extDevices[1] = entry("PCI\\Z", "V");
+    cfg.devices[0] = entry("", "video capture");
+    cfg.extDeviceCount = 3;
+    cfg.extDevices[0] = entry("", ""); // an empty description collects nothing
+    cfg.extDevices[1] = entry("", "V");
+    cfg.extDevices[2] = entry("PCI\\VEN_14F1", "Video Capture"); // too broad: takes part in nothing
     InfPathList list = {};
     LeftAlone = Remains();
     CollectInfPaths(cfg, &list);
@@ -226,6 +238,144 @@ TEST(Files, StepCountsOfEachFamily)
     EXPECT_TRUE(qxt::fileExists(sweep::windowsDir() + "\\win.ini"));
 }
 
+// A progress bar that records every position it is given, in order.
+class RecordingBar
+{
+  public:
+    RecordingBar()
+    {
+        InitCommonControls();
+        bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 100, 10, NULL, NULL, NULL, NULL);
+        SendMessageA(bar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+        SendMessageA(bar_, PBM_SETSTEP, 6, 0);
+        SetWindowLongPtrA(bar_, GWLP_USERDATA, (LONG_PTR)this);
+        original_ = (WNDPROC)SetWindowLongPtrA(bar_, GWLP_WNDPROC, (LONG_PTR)record);
+    }
+    ~RecordingBar() { DestroyWindow(bar_); }
+    HWND bar_;
+    std::vector<int> positions;
+
+  private:
+    static LRESULT CALLBACK record(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        RecordingBar *self = (RecordingBar *)GetWindowLongPtrA(w, GWLP_USERDATA);
+        LRESULT r = CallWindowProcA(self->original_, w, msg, wp, lp);
+        if (msg == PBM_SETPOS || msg == PBM_STEPIT || msg == PBM_DELTAPOS)
+            self->positions.push_back((int)CallWindowProcA(self->original_, w, PBM_GETPOS, 0, 0));
+        return r;
+    }
+    WNDPROC original_;
+};
+
+bool hasDevice(const char *hardwareId)
+{
+    for (const std::string &id : sweep::presentHardwareIds())
+        if (_stricmp(id.c_str(), hardwareId) == 0)
+            return true;
+    return false;
+}
+
+bool contains(const Remains &list, const char *text)
+{
+    for (int i = 0; i < list.count && i < REMAINS_SHOWN; i++)
+        if (strcmp(list.names[i], text) == 0)
+            return true;
+    return false;
+}
+
+// The NT run in-process, with a device list that keeps DIGCF_PRESENT (Wine's
+// ignores it): the package's card taken out earlier still has its device node,
+// which goes once the gate has counted the present one; a present device of
+// another package whose description is the package's keeps its driver key and
+// INF. The bar is given steps of 6, then 90 after the devices, then 100.
+TEST(Sweep, NonPresentDevicesGoForeignDriverKeysStayAndEveryPositionIsInOrder)
+{
+    using sweep::mediaDriverKey;
+    const char Card[] = "PCI\\VEN_14F1&DEV_8F90&REV_01", OldSlot[] = "PCI\\VEN_14F1&DEV_8F90&REV_02",
+               Clone[] = "PCI\\VEN_1131&DEV_7133&REV_01";
+    ASSERT_TRUE(sweep::addDevice(std::string(Card) + "\\1", Card, mediaDriverKey("0900").c_str()));
+    ASSERT_TRUE(sweep::addDevice(std::string(OldSlot) + "\\2", OldSlot, NULL, "qxsteps"));
+    sweep::markNotPresent(std::string(OldSlot) + "\\2");
+    ASSERT_TRUE(sweep::addDevice(std::string(Clone) + "\\3", Clone, mediaDriverKey("0901").c_str(), "clone"));
+    sweep::addClassSubkey(sweep::MediaClassKey, "0900", "QX770 Steps Capture", "oem90.inf");
+    sweep::addClassSubkey(sweep::MediaClassKey, "0901", "QX770 Steps Capture", "oem91.inf");
+    std::string clonesInf = sweep::addWindowsFile("inf", "oem91.inf");
+    sweep::addWindowsFile("system32\\drivers", "qxsteps.sys");
+    static UninstallConfig cfg = {};
+    strcpy(cfg.mediaClass, "Yes");
+    cfg.deviceCount = 1;
+    cfg.devices[0] = entry("PCI\\VEN_14F1&DEV_8F90", "QX770 Steps Capture", "qxsteps.sys");
+    cfg.serviceCount = 1;
+    strcpy(cfg.services[0], "qxsteps");
+    LeftAlone = Remains();
+    RecordingBar bar;
+    ProgressView view = {NULL, bar.bar_};
+    Remains remains = {};
+    DeviceListCall = sweep::presentAwareDeviceList;
+    int found = -1;
+    bool ran = SweepNt(cfg, view, &remains, &found);
+    DeviceListCall = SetupDiGetClassDevsA;
+    ASSERT_TRUE(ran) << "found " << found;
+    EXPECT_FALSE(hasDevice(Card));
+    EXPECT_FALSE(hasDevice(OldSlot));
+    EXPECT_TRUE(hasDevice(Clone));
+    std::string classKey = std::string(sweep::MediaClassKey) + "\\";
+    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, (classKey + "0900").c_str()));
+    EXPECT_TRUE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, (classKey + "0901").c_str()));
+    EXPECT_TRUE(qxt::fileExists(clonesInf));
+    EXPECT_TRUE(contains(LeftAlone, "InfPath oem91.inf of class subkey 0901 (used by the present device "
+                                    "PCI\\VEN_1131&DEV_7133&REV_01)"));
+    EXPECT_TRUE(contains(LeftAlone, "class subkey 0901 (the driver key of the present device "
+                                    "PCI\\VEN_1131&DEV_7133&REV_01, not the package's)"));
+    // One step for the INF, one for the driver file; 90 once the devices are gone.
+    EXPECT_EQ(bar.positions, (std::vector<int>{6, 12, 90, 100}));
+}
+
+// The system may refuse to uninstall an INF (a device still uses its package):
+// the final message names it with the system's error.
+TEST(Files, AnInfTheSystemRefusesIsNamedWithItsError)
+{
+    std::string inf = sweep::addWindowsFile("inf", "oem61.inf");
+    InfPathList list = {};
+    list.count = 1;
+    strcpy(list.paths[0], "OEM61.INF");
+    Remains remains = {};
+    UninstallOemInfs(
+        list,
+        [](PCSTR, DWORD, PVOID) WINAPI -> BOOL {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        },
+        ProgressView{NULL, NULL}, &remains);
+    ASSERT_EQ(remains.count, 1);
+    EXPECT_STREQ(remains.names[0], "c:\\windows\\inf\\oem61.inf (Windows keeps it with its driver package: "
+                                   "error 5)");
+    EXPECT_TRUE(qxt::fileExists(inf));
+}
+
+// The 64-bit program looks for the package's Uninstall entry in the 32-bit view
+// too, where a 32-bit setup program wrote it, and removes it there.
+TEST(Start, TheUninstallEntryIsLookedForInBothRegistryViews)
+{
+    std::vector<REGSAM> views(UninstallEntryViews, UninstallEntryViews + UninstallEntryViewCount);
+#ifdef _WIN64
+    EXPECT_EQ(views, (std::vector<REGSAM>{0, KEY_WOW64_32KEY}));
+#else
+    EXPECT_EQ(views, (std::vector<REGSAM>{0}));
+#endif
+    static UninstallConfig cfg = {};
+    strcpy(cfg.displayName, "QX770 Views Drivers");
+    strcpy(cfg.uninstallKeyPath, "QX770Views");
+    EXPECT_FALSE(IsPackageInstalled(cfg));
+    sweep::addUninstallEntry("QX770Views", "QX770 Views Drivers",
+                             UninstallEntryViews[UninstallEntryViewCount - 1]);
+    EXPECT_TRUE(IsPackageInstalled(cfg));
+    Remains remains = {};
+    CleanRegistryNt(cfg, &remains);
+    EXPECT_FALSE(IsPackageInstalled(cfg));
+    EXPECT_EQ(remains.count, 0);
+}
+
 // On 64-bit Windows the 32-bit program refuses before it looks at anything. The
 // 64-bit build, which WOW64 never hosts, runs in-process with the query replaced;
 // the shipped 32-bit program (the bench's 32-bit lane) runs as itself under WOW64.
@@ -264,5 +414,40 @@ TEST(Start, UnderWow64NothingChangesAndThe64BitProgramIsNamed)
               "This is the 32-bit drvsweep, and this Windows is 64-bit: it would not see the 64-bit "
               "driver's files and registry keys. Nothing was changed.\n\nPlease run the 64-bit drvsweep "
               "(drvsweep.exe in the release's x64 folder).");
+    EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty());
+}
+
+// A limited user on Windows XP gets no elevation prompt: the program says at start
+// that it needs administrator rights, and changes nothing. Wine's user is always
+// an administrator: the query is replaced.
+TEST(Start, WithoutAdministratorRightsNothingChanges)
+{
+    setCountry("1");
+    ASSERT_TRUE(
+        sweep::addDevice("PCI\\VEN_14F1&DEV_8F81\\1", "PCI\\VEN_14F1&DEV_8F81&REV_01", NULL, "qxadm"));
+    sweep::addWindowsFile("system32\\drivers", "qxadm.sys");
+    sweep::addUninstallEntry("QX770Adm", "QX770 Adm Drivers");
+    sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 Adm\nDevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8F81\n"
+                    "DevDrvSYS0=qxadm.sys\nUnInstServiceNum=1\nUnInstService0=qxadm\n"
+                    "DrvUninstRegKeyPath=QX770Adm\nDrvUninstRegKeyName=QX770 Adm Drivers\n");
+    sweep::World before = sweep::snapshotWorld();
+    std::string text;
+    Wow64Query = [](HANDLE, PBOOL wow64) WINAPI -> BOOL {
+        *wow64 = FALSE;
+        return TRUE;
+    };
+    AdminQuery = [] { return false; };
+    std::thread answer([&] {
+        HWND box = qxt::waitForDialog("QX770 Adm", 10000);
+        if (box) {
+            text = qxt::messageBoxText(box);
+            qxt::pressButton(box, IDOK);
+        }
+    });
+    theApp.InitInstance();
+    answer.join();
+    EXPECT_EQ(text, "Removing the drivers needs administrator rights, and this account has none: their files "
+                    "and registry keys could not be changed. Nothing was changed.\n\nPlease log on as an "
+                    "administrator and run drvsweep again.");
     EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty());
 }

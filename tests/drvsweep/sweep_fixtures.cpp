@@ -37,7 +37,73 @@ void writeIni(const std::string &text)
     WritePrivateProfileStringA(NULL, NULL, NULL, "TVQ7Drv.ini");
 }
 
-bool addDevice(const std::string &instanceId, const std::string &hardwareId)
+static bool registerDevice(const std::string &instanceId, const std::string &hardwareId);
+
+static std::string enumKeyOf(const std::string &instanceId)
+{
+    return "SYSTEM\\CurrentControlSet\\Enum\\" + instanceId;
+}
+
+std::string mediaDriverKey(const char *subkey)
+{
+    return std::string("{4D36E96C-E325-11CE-BFC1-08002BE10318}\\") + subkey;
+}
+
+bool addDevice(const std::string &instanceId, const std::string &hardwareId, const char *driverKey,
+               const char *service)
+{
+    if (!registerDevice(instanceId, hardwareId))
+        return false;
+    // SPDRP_DRIVER and SPDRP_SERVICE read these values of the device's key.
+    std::string key = enumKeyOf(instanceId);
+    return (!driverKey || qxt::regSetString(HKEY_LOCAL_MACHINE, key.c_str(), "Driver", driverKey)) &&
+           (!service || qxt::regSetString(HKEY_LOCAL_MACHINE, key.c_str(), "Service", service));
+}
+
+void markNotPresent(const std::string &instanceId)
+{
+    EXPECT_TRUE(qxt::regSetDword(HKEY_LOCAL_MACHINE, enumKeyOf(instanceId).c_str(), "Phantom", 1));
+}
+
+PVOID WINAPI presentAwareDeviceList(const GUID *cls, PCSTR enumerator, HWND parent, DWORD flags)
+{
+    HDEVINFO all = SetupDiGetClassDevsA(cls, enumerator, parent, flags & ~DIGCF_PRESENT);
+    if (all == INVALID_HANDLE_VALUE || !(flags & DIGCF_PRESENT))
+        return all;
+    HDEVINFO present = SetupDiCreateDeviceInfoList(NULL, NULL);
+    SP_DEVINFO_DATA dev;
+    for (DWORD i = 0;; i++) {
+        memset(&dev, 0, sizeof dev);
+        dev.cbSize = sizeof dev;
+        if (!SetupDiEnumDeviceInfo(all, i, &dev))
+            break;
+        char id[512] = "";
+        if (!SetupDiGetDeviceInstanceIdA(all, &dev, id, sizeof id, NULL))
+            continue;
+        DWORD phantom = 0;
+        if (qxt::regGetDword(HKEY_LOCAL_MACHINE, enumKeyOf(id).c_str(), "Phantom", &phantom) && phantom)
+            continue;
+        SetupDiOpenDeviceInfoA(present, id, NULL, 0, NULL);
+    }
+    SetupDiDestroyDeviceInfoList(all);
+    return present;
+}
+
+bool runAndWait(const std::string &command, DWORD ms)
+{
+    qxt::Child child;
+    return qxt::startProcess(command, &child) && qxt::waitProcess(&child, ms) == 0;
+}
+
+bool restartPrefix()
+{
+    // Windows ends every program and driver before it starts again; here only the
+    // driver host holds a file the tests schedule.
+    runAndWait("taskkill /f /im winedevice.exe", 10000);
+    return runAndWait("wineboot -r", 60000);
+}
+
+static bool registerDevice(const std::string &instanceId, const std::string &hardwareId)
 {
     HDEVINFO set = SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_MEDIA, NULL);
     if (set == INVALID_HANDLE_VALUE)

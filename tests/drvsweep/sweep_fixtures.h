@@ -16,8 +16,25 @@ std::string windowsDir();
 // Writes C:\windows\TVQ7Drv.ini (or removes it when `text` is empty).
 void writeIni(const std::string &text);
 
-// A present device with one hardware ID, registered through the device installer.
-bool addDevice(const std::string &instanceId, const std::string &hardwareId);
+// A present device with one hardware ID, registered through the device installer;
+// with a driver key ("{guid}\\0000" below the class root, or "MEDIA\\0000" on
+// Windows 9x) and a service when given, as an installed driver leaves them.
+bool addDevice(const std::string &instanceId, const std::string &hardwareId, const char *driverKey = NULL,
+               const char *service = NULL);
+// The driver key of a class subkey of the NT media class: "{4D36E96C-...}\\NAME".
+std::string mediaDriverKey(const char *subkey);
+// Wine lists every device as present (it ignores DIGCF_PRESENT). With this list
+// in the program's place, a device whose key carries "Phantom" (see
+// markNotPresent) is left out of present-only lists, as Windows leaves out a
+// device that is not plugged in.
+PVOID WINAPI presentAwareDeviceList(const GUID *cls, PCSTR enumerator, HWND parent, DWORD flags);
+void markNotPresent(const std::string &instanceId);
+// Runs `command` (a program of the prefix) and waits for it.
+bool runAndWait(const std::string &command, DWORD ms);
+// A restart of Windows as far as the prefix goes: the simulated card's driver
+// host ends (so its file is free) and "wineboot -r" carries out what was
+// scheduled for the next start.
+bool restartPrefix();
 std::vector<std::string> presentHardwareIds();
 
 extern const char MediaClassKey[];   // sound, video and game controllers (NT)
