@@ -75,11 +75,17 @@ TEST_F(NtRun, WithoutIniOrPackageOnlyTheWarningShows)
 
 TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
 {
+    using sweep::mediaDriverKey;
+    // Each device shows it is the package's: by its driver key's description, or
+    // (the USB tuner) by its service.
     ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05\\3&1&0&08",
-                                 "PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05"));
-    ASSERT_TRUE(sweep::addDevice("USB\\VID_1B80&PID_D410\\5&1&0", "USB\\VID_1B80&PID_D410&REV_0100"));
+                                 "PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05",
+                                 mediaDriverKey("0100").c_str()));
+    ASSERT_TRUE(
+        sweep::addDevice("USB\\VID_1B80&PID_D410\\5&1&0", "USB\\VID_1B80&PID_D410&REV_0100", NULL, "qxusb"));
     ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8811&SUBSYS_00000000&REV_05\\3&1&0&09",
-                                 "PCI\\VEN_14F1&DEV_8811&SUBSYS_00000000&REV_05"));
+                                 "PCI\\VEN_14F1&DEV_8811&SUBSYS_00000000&REV_05",
+                                 mediaDriverKey("0102").c_str()));
     ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8802&SUBSYS_00000000&REV_05\\3&1&0&0A",
                                  "PCI\\VEN_14F1&DEV_8802&SUBSYS_00000000&REV_05"));
     using sweep::MediaClassKey;
@@ -174,25 +180,47 @@ TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
     EXPECT_TRUE(hasHardwareId("PCI\\VEN_14F1&DEV_8802&SUBSYS_00000000&REV_05"));
 }
 
-TEST_F(NtRun, MissingDeviceClosesTheDialogAndChangesNothing)
+// The count gate: every main entry matched by exactly one present device. Each
+// row stops the run before anything changes, and says why: no device at all,
+// one of two, and two devices for the one entry.
+TEST_F(NtRun, DeviceCountGateStopsChangesNothingAndSaysWhy)
 {
+    struct {
+        const char *entries; // DevIDNum and its entries
+        int found, expected;
+    } rows[] = {
+        {"DevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8910\nDevDrvSYS0=qxgate.sys\n", 0, 1},
+        {"DevIDNum=2\nDevDrvID0=PCI\\VEN_14F1&DEV_8900\nDevDrvSYS0=qxgate.sys\n"
+         "DevDrvID1=PCI\\VEN_14F1&DEV_8901\nDevDrvSYS1=qxgate.sys\n",
+         1, 2},
+        {"DevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8920\nDevDrvSYS0=qxgate.sys\n", 2, 1},
+    };
     ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8900\\3&1&0&10", "PCI\\VEN_14F1&DEV_8900&REV_05"));
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8920\\3&1&0&11", "PCI\\VEN_14F1&DEV_8920&REV_05"));
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8920\\3&1&0&12", "PCI\\VEN_14F1&DEV_8920&REV_05"));
     sweep::addWindowsFile("system32\\drivers", "qxgate.sys");
     sweep::addUninstallEntry("QX770Gate", "QX770 Gate Drivers");
-    sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 Gate\nDevIDNum=2\n"
-                    "DevDrvID0=PCI\\VEN_14F1&DEV_8900\nDevDrvSYS0=qxgate.sys\n"
-                    "DevDrvID1=PCI\\VEN_14F1&DEV_8901\nDevDrvSYS1=qxgate.sys\n"
-                    "DrvUninstRegKeyPath=QX770Gate\nDrvUninstRegKeyName=QX770 Gate Drivers\n"
-                    "OKText=Remove\nUnInstDrvRunTipMsg=Press Remove.\n");
-    sweep::World before = sweep::snapshotWorld();
-    SweepRun run = sweep::runSweep("QX770 Gate");
-    ASSERT_TRUE(run.dialogShown);
-    EXPECT_EQ(run.okText, "Remove");
-    EXPECT_EQ(run.runTip, "Press Remove.");
-    EXPECT_FALSE(run.finalBox);
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty());
+    for (const auto &row : rows) {
+        sweep::writeIni(
+            std::string("[1]\nUnInstDrvAppTitle=QX770 Gate\n") + row.entries +
+            "DrvUninstRegKeyPath=QX770Gate\nDrvUninstRegKeyName=QX770 Gate Drivers\n"
+            "OKText=Remove\nUnInstDrvRunTipMsg=Press Remove.\nUnInstDrvPassMsg2=Please restart.\n");
+        sweep::World before = sweep::snapshotWorld();
+        SweepRun run = sweep::runSweep("QX770 Gate");
+        ASSERT_TRUE(run.dialogShown) << row.entries;
+        EXPECT_EQ(run.okText, "Remove");
+        EXPECT_EQ(run.runTip, "Press Remove.");
+        EXPECT_EQ(run.finalText,
+                  "Nothing was removed: the devices present do not match those TVQ7Drv.ini names "
+                  "(found " +
+                      std::to_string(row.found) + ", expected " + std::to_string(row.expected) +
+                      ").\n\nPlease restart.")
+            << row.entries;
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty()) << row.entries;
+    }
     EXPECT_TRUE(hasHardwareId("PCI\\VEN_14F1&DEV_8900&REV_05"));
+    EXPECT_TRUE(hasHardwareId("PCI\\VEN_14F1&DEV_8920&REV_05"));
 }
 
 TEST_F(NtRun, ClosingTheDialogWithoutOkChangesNothing)
@@ -243,7 +271,9 @@ class HungWindow
 // - names that are empty, reach outside their folder or are far too long; counts
 //   beyond a list; entries without prefix or description;
 // - hardware-ID entries too broad to name a device ("P", a whole vendor), with a
-//   device of that vendor present that the package does not own;
+//   device of that vendor present that the package does not own: such an entry
+//   takes part in nothing, neither the description's class key and INF nor the
+//   driver file;
 // - descriptions that only begin another word ("C" of "Conexant", "QX" of
 //   "QX770"), and an "InfPath" that is no OEM INF;
 // - on code page 932, driver file names whose trail bytes are a backslash (0x5C)
@@ -252,7 +282,8 @@ class HungWindow
 TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
 {
     ASSERT_EQ(GetACP(), 932u) << "this run is meant for a double-byte code page (LC_ALL=ja_JP.UTF-8)";
-    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8A00\\3&1&0&20", "PCI\\VEN_14F1&DEV_8A00&REV_05"));
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8A00\\3&1&0&20", "PCI\\VEN_14F1&DEV_8A00&REV_05",
+                                 sweep::mediaDriverKey("0204").c_str()));
     ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_9900\\3&1&0&21", "PCI\\VEN_14F1&DEV_9900&REV_01"));
     sweep::addClassSubkey(sweep::MediaClassKey, "0200", NULL, "oem30.inf");
     sweep::addClassSubkey(sweep::MediaClassKey, "0201", "Hostile Capture", "..\\win.ini");
@@ -262,6 +293,7 @@ TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
     for (const char *f : {"oem30.inf", "oem31.inf", "oem33.inf", "oem32.inf", "oem32.pnf"})
         sweep::addWindowsFile("inf", f);
     sweep::addWindowsFile("system32\\drivers", "qxhost.sys");
+    sweep::addWindowsFile("system32\\drivers", "qxext.sys"); // only too-broad entries name it
     // qx + katakana so (83 5C), qx + katakana a (83 41), qx + katakana di (83 61).
     const std::string trailBackslash = "qx\x83\x5C.sys", trailCapital = "qx\x83\x41.sys",
                       bystander = "qx\x83\x61.sys";
@@ -271,22 +303,24 @@ TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
     std::string tooLong(300, 'q');
     qxt::regSetDword(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\qxhostile", "Type", 1);
     sweep::addUninstallEntry("QX770Hostile", "QX770 Hostile Drivers");
-    sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 Hostile\n"
-                    "DevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8A00\nDevDrvName0=Hostile Capture\n"
-                    "DevDrvSYS0=qxhost.sys\n"
-                    "ExtDevIDNum=FF\nExtDevDrvID0=P\nExtDevDrvName0=C\nExtDevDrvSYS0=..\\hostile.txt\n"
-                    "ExtDevDrvID1=PCI\\VEN_14F1\nExtDevDrvName1=QX\nExtDevDrvSYS1=C:\\windows\\hostile.txt\n"
-                    "ExtDevDrvID2=\nExtDevDrvName2=\nExtDevDrvSYS2=..\nExtDevDrvSYS3=" +
-                    tooLong + "\nExtDevDrvSYS4=" + trailBackslash + "\nExtDevDrvSYS5=" + trailCapital +
-                    "\n"
-                    "ExtDllFileNum=10\nExtCopyFileName0=..\\hostile.txt\nExtCopyFileName1=drivers\n"
-                    "ExtCopyFileName2=" +
-                    tooLong +
-                    "\n"
-                    "UnInstServiceNum=10\nUnInstService0=\nUnInstService1=..\\Services\nUnInstService2=" +
-                    tooLong + "\nUnInstService3=qxhostile\n" +
-                    "DrvUninstRegKeyName=QX770 Hostile Drivers\nDrvUninstAppName=..\\hostile.txt\n"
-                    "UnInstRemoteTitleName=QX770 Hung Remote\nUnInstDrvPassMsg2=Please restart.\n");
+    sweep::writeIni(
+        "[1]\nUnInstDrvAppTitle=QX770 Hostile\n"
+        "DevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8A00\nDevDrvName0=Hostile Capture\n"
+        "DevDrvSYS0=qxhost.sys\n"
+        "ExtDevIDNum=FF\nExtDevDrvID0=P\nExtDevDrvName0=Hostile Capture\nExtDevDrvSYS0=qxext.sys\n"
+        "ExtDevDrvID1=PCI\\VEN_14F1\nExtDevDrvName1=QX770 Capture\nExtDevDrvSYS1=qxext.sys\n"
+        "ExtDevDrvID2=\nExtDevDrvName2=\nExtDevDrvSYS2=..\nExtDevDrvSYS3=" +
+        tooLong + "\nExtDevDrvSYS4=" + trailBackslash + "\nExtDevDrvSYS5=" + trailCapital +
+        "\nExtDevDrvName6=C\nExtDevDrvSYS6=..\\hostile.txt\n"
+        "ExtDevDrvName7=QX\nExtDevDrvSYS7=C:\\windows\\hostile.txt\n"
+        "ExtDllFileNum=10\nExtCopyFileName0=..\\hostile.txt\nExtCopyFileName1=drivers\n"
+        "ExtCopyFileName2=" +
+        tooLong +
+        "\n"
+        "UnInstServiceNum=10\nUnInstService0=\nUnInstService1=..\\Services\nUnInstService2=" +
+        tooLong + "\nUnInstService3=qxhostile\n" +
+        "DrvUninstRegKeyName=QX770 Hostile Drivers\nDrvUninstAppName=..\\hostile.txt\n"
+        "UnInstRemoteTitleName=QX770 Hung Remote\nUnInstDrvPassMsg2=Please restart.\n");
     std::vector<std::string> devicesBefore = sweep::presentHardwareIds();
     HungWindow remote("QX770 Hung Remote");
 
@@ -299,7 +333,9 @@ TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
     std::set<std::string> expected = {"system32\\drivers\\qxhost.sys", "system32\\drivers\\" + trailBackslash,
                                       "system32\\drivers\\" + trailCapital,
                                       "SYSTEM\\CurrentControlSet\\Services\\qxhostile",
-                                      std::string(sweep::MediaClassKey) + "\\0201"};
+                                      std::string(sweep::MediaClassKey) + "\\0201",
+                                      // the device's own driver key goes with the device
+                                      std::string(sweep::MediaClassKey) + "\\0204"};
     // The OEM INF of "Hostile Capture (WDM)" went to SetupUninstallOEMInfA; what
     // Wine's leaves of it (all of it) is named below.
     bool infLeft = qxt::fileExists(sweep::windowsDir() + "\\inf\\oem32.inf");
@@ -341,20 +377,25 @@ TEST_F(NtRun, TooBroadMainEntryStopsTheRunAndIsNamed)
     sweep::World before = sweep::snapshotWorld();
     SweepRun run = sweep::runSweep("QX770 Broad");
     ASSERT_TRUE(run.finalBox);
-    EXPECT_EQ(run.finalText, "Nothing was removed: not every device that TVQ7Drv.ini names was found. These "
-                             "were left alone:\n\nDevDrvID0=PCI\\VEN_14F1&DEV_ (too broad to act on)\n\n"
-                             "Please restart.");
+    EXPECT_EQ(run.finalText,
+              "Nothing was removed: the devices present do not match those TVQ7Drv.ini names "
+              "(found 0, expected 1). These were left alone:\n\nDevDrvID0=PCI\\VEN_14F1&DEV_ (too "
+              "broad to act on)\n\nPlease restart.");
     EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty());
     EXPECT_TRUE(hasHardwareId("PCI\\VEN_14F1&DEV_8D00&REV_05"));
 }
 
-TEST_F(NtRun, FileThatCannotGoIsNamedInTheFinalMessage)
+// A file in use cannot be deleted while Windows runs: it is scheduled for the
+// next start, the final message says so, and a restart of the prefix removes it.
+TEST_F(NtRun, FileInUseGoesAtTheNextStartAndTheMessageSaysSo)
 {
-    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8B00\\3&1&0&30", "PCI\\VEN_14F1&DEV_8B00&REV_05"));
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8B00\\3&1&0&30", "PCI\\VEN_14F1&DEV_8B00&REV_05", NULL,
+                                 "qxlock"));
     std::string locked = sweep::addWindowsFile("system32\\drivers", "qxlock.sys");
     sweep::addUninstallEntry("QX770Locked", "QX770 Locked Drivers");
     sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 Locked\nDevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8B00\n"
-                    "DevDrvSYS0=qxlock.sys\nDrvUninstRegKeyPath=QX770Locked\n"
+                    "DevDrvSYS0=qxlock.sys\nUnInstServiceNum=1\nUnInstService0=qxlock\n"
+                    "DrvUninstRegKeyPath=QX770Locked\n"
                     "DrvUninstRegKeyName=QX770 Locked Drivers\nUnInstDrvPassMsg=All gone.\n"
                     "UnInstDrvPassMsg2=Please restart.\n");
     HANDLE h = CreateFileA(locked.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
@@ -362,11 +403,94 @@ TEST_F(NtRun, FileThatCannotGoIsNamedInTheFinalMessage)
     SweepRun run = sweep::runSweep("QX770 Locked");
     CloseHandle(h);
     ASSERT_TRUE(run.finalBox);
-    EXPECT_EQ(run.finalText, "The uninstallation is not complete. These items could not be removed:\n"
-                             "\nc:\\windows\\system32\\drivers\\qxlock.sys\n\nPlease restart.");
+    EXPECT_EQ(run.finalText,
+              "All gone.\n\nThese files are in use and will be removed when Windows restarts:\n"
+              "\nc:\\windows\\system32\\drivers\\qxlock.sys\n\nPlease restart.");
     EXPECT_TRUE(qxt::fileExists(locked));
     EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE,
                                    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Locked"));
+    ASSERT_TRUE(sweep::restartPrefix());
+    EXPECT_FALSE(qxt::fileExists(locked)) << "still there after the restart";
+}
+
+// Devices and keys of other packages, as an INI names them carelessly: each row
+// must leave them, and the final message names what the package's run kept:
+// - a device field of one hex digit ("PCI\\VEN_8086&DEV_2": every Intel 2xxx);
+// - a bus where a prefix is no proof ("HDAUDIO\\FUNC_01" begins every codec's
+//   ID, "ACPI\\PNP0C0" the lid's, the power button's, the controller's);
+// - a description of an inbox driver ("USB Video Device") whose class key is a
+//   present webcam's driver key;
+// - another vendor's oemN.inf whose description continues ours ("Bar Capture
+//   (Other Vendor)"), in use by its present device;
+// - a device an entry matches whose driver and service are another package's.
+TEST_F(NtRun, HostileIniLeavesOtherPackagesDevicesAndTheirDriverKeys)
+{
+    using sweep::mediaDriverKey;
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8A20\\3&1&0&60", "PCI\\VEN_14F1&DEV_8A20&REV_05",
+                                 mediaDriverKey("0300").c_str()));
+    ASSERT_TRUE(
+        sweep::addDevice("PCI\\VEN_8086&DEV_2A42\\3&1&0&61", "PCI\\VEN_8086&DEV_2A42&REV_07", NULL, "igfx"));
+    ASSERT_TRUE(sweep::addDevice("HDAUDIO\\FUNC_01&VEN_10EC&DEV_0662\\4&1&0&1",
+                                 "HDAUDIO\\FUNC_01&VEN_10EC&DEV_0662", mediaDriverKey("0301").c_str(),
+                                 "HdAudio"));
+    ASSERT_TRUE(sweep::addDevice("ACPI\\PNP0C0D\\2&1", "ACPI\\PNP0C0D"));
+    ASSERT_TRUE(sweep::addDevice("USB\\VID_046D&PID_0825\\5&1&2", "USB\\VID_046D&PID_0825&REV_0010",
+                                 mediaDriverKey("0302").c_str(), "usbvideo"));
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_1131&DEV_7133\\3&1&0&62", "PCI\\VEN_1131&DEV_7133&REV_01",
+                                 mediaDriverKey("0303").c_str(), "barcap"));
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8A10\\3&1&0&63", "PCI\\VEN_14F1&DEV_8A10&REV_01",
+                                 mediaDriverKey("0304").c_str(), "othertuner"));
+    using sweep::MediaClassKey;
+    sweep::addClassSubkey(MediaClassKey, "0300", "QX770 Evidence Capture", "oem37.inf");
+    sweep::addClassSubkey(MediaClassKey, "0301", "High Definition Audio Device", "hdaudio.inf");
+    sweep::addClassSubkey(MediaClassKey, "0302", "USB Video Device");
+    sweep::addClassSubkey(MediaClassKey, "0303", "Bar Capture (Other Vendor)", "oem36.inf");
+    sweep::addClassSubkey(MediaClassKey, "0304", "Other Tuner", "oem38.inf");
+    for (const char *f : {"oem36.inf", "oem36.pnf", "oem38.inf"})
+        sweep::addWindowsFile("inf", f);
+    for (const char *f : {"qxevid.sys", "igdkmd64.sys", "qxhda.sys", "qxlid.sys", "qxtuner.sys"})
+        sweep::addWindowsFile("system32\\drivers", f);
+    sweep::addUninstallEntry("QX770Evidence", "QX770 Evidence Drivers");
+    sweep::writeIni(
+        "[1]\nUnInstDrvAppTitle=QX770 Evidence\n"
+        "DevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8A20\nDevDrvName0=QX770 Evidence Capture\n"
+        "DevDrvSYS0=qxevid.sys\n"
+        "ExtDevIDNum=6\nExtDevDrvID0=PCI\\VEN_8086&DEV_2\nExtDevDrvSYS0=igdkmd64.sys\n"
+        "ExtDevDrvID1=HDAUDIO\\FUNC_01\nExtDevDrvName1=High Definition Audio Device\n"
+        "ExtDevDrvSYS1=qxhda.sys\n"
+        "ExtDevDrvID2=ACPI\\PNP0C0\nExtDevDrvSYS2=qxlid.sys\n"
+        "ExtDevDrvID3=USB\\VID_1B80&PID_D499\nExtDevDrvName3=USB Video Device\n"
+        "ExtDevDrvID4=USB\\VID_1B80&PID_D498\nExtDevDrvName4=Bar Capture\n"
+        "ExtDevDrvID5=PCI\\VEN_14F1&DEV_8A1\nExtDevDrvName5=QX770 Tuner\nExtDevDrvSYS5=qxtuner.sys\n"
+        "DrvUninstRegKeyPath=QX770Evidence\nDrvUninstRegKeyName=QX770 Evidence Drivers\n"
+        "UnInstDrvPassMsg2=Please restart.\n");
+    std::vector<std::string> devicesBefore = sweep::presentHardwareIds();
+    sweep::World before = sweep::snapshotWorld();
+    SweepRun run = sweep::runSweep("QX770 Evidence");
+    ASSERT_TRUE(run.finalBox);
+    // The ACPI, HD Audio and tuner entries name files and match no device: their
+    // files are the package's to remove. The rest stays.
+    sweep::expectRemoved(sweep::removedRoots(before, sweep::snapshotWorld()),
+                         {"system32\\drivers\\qxevid.sys", "system32\\drivers\\qxhda.sys",
+                          "system32\\drivers\\qxlid.sys", "system32\\drivers\\qxtuner.sys",
+                          std::string(MediaClassKey) + "\\0300",
+                          "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Evidence"},
+                         EnumKeys);
+    EXPECT_EQ(sweep::presentHardwareIds().size() + 1, devicesBefore.size());
+    EXPECT_FALSE(hasHardwareId("PCI\\VEN_14F1&DEV_8A20&REV_05"));
+    EXPECT_EQ(
+        run.finalText,
+        "The uninstallation is not complete. These were left alone:\n"
+        "\nExtDevDrvID0=PCI\\VEN_8086&DEV_2 (too broad to act on)"
+        "\nInfPath hdaudio.inf of class subkey 0301 (used by the present device "
+        "HDAUDIO\\FUNC_01&VEN_10EC&DEV_0662)"
+        "\nInfPath oem36.inf of class subkey 0303 (used by the present device PCI\\VEN_1131&DEV_7133&REV_01)"
+        "\ndevice PCI\\VEN_14F1&DEV_8A10&REV_01 (neither its driver nor its service is the package's)"
+        "\nclass subkey 0301 (the driver key of the present device HDAUDIO\\FUNC_01&VEN_10EC&DEV_0662, not "
+        "the package's)"
+        "\nclass subkey 0302 (the driver key of the present device USB\\VID_046D&PID_0825&REV_0010, not the "
+        "package's)"
+        "\n\nPlease restart.");
 }
 
 } // namespace
