@@ -70,9 +70,14 @@ static bool scheduleIn9x(const char *path)
     char dir[DIR_TEXT], wininit[PATH_TEXT];
     if (!windowsSubdir("\\", dir) || !FormFilePath(dir, "wininit.ini", wininit))
         return false;
+    // WININIT.INI is carried out before long file names exist: the short name.
+    char shortPath[PATH_TEXT];
+    DWORD n = GetShortPathNameA(path, shortPath, sizeof shortPath);
+    if (n == 0 || n >= sizeof shortPath)
+        CopyText(shortPath, sizeof shortPath, path);
     static char before[8192], after[8192 + PATH_TEXT];
     return readSmallFile(wininit, before, sizeof before) &&
-           AddWininitDeletion(before, path, after, sizeof after) && writeWholeFile(wininit, after);
+           AddWininitDeletion(before, shortPath, after, sizeof after) && writeWholeFile(wininit, after);
 }
 
 // A file in use is deleted at the next start of Windows, as installers do it.

@@ -197,8 +197,11 @@ World snapshotWorld()
 // Wine keeps its own bookkeeping there while programs run.
 static bool incidental(const std::string &entry)
 {
+    // The Session Manager's key and WININIT.INI also hold what was scheduled for
+    // the next start: the tests look at those files after a restart.
     static const char *const prefixes[] = {"temp\\", "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses",
-                                           "SYSTEM\\CurrentControlSet\\Control\\Session Manager"};
+                                           "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                           "wininit.ini"};
     for (const char *p : prefixes)
         if (_strnicmp(entry.c_str(), p, strlen(p)) == 0)
             return true;

@@ -27,9 +27,11 @@ class Win98Run : public ::testing::Test
 
 TEST_F(Win98Run, PciPackageWithAlternativeAndStreamDevice)
 {
+    // Each device's enumerator key names its class subkey ("Driver"): the evidence
+    // that it is the package's.
     ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05\\BUS_00&DEV_08",
-                                 "PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05"));
-    ASSERT_TRUE(sweep::addDevice("ROOT\\QXSTREAM\\0000", "STREAM\\CXTVTUNER#0001"));
+                                 "PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05", "MEDIA\\0000"));
+    ASSERT_TRUE(sweep::addDevice("ROOT\\QXSTREAM\\0000", "STREAM\\CXTVTUNER#0001", "MEDIA\\0001"));
     enumKey("PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05\\BUS_00&DEV_08");
     enumKey("PCI\\VEN_14F1&DEV_8802&SUBSYS_00000000&REV_05\\BUS_00&DEV_09");
     enumKey("STREAM\\CXTVTUNER\\0000");
@@ -41,8 +43,12 @@ TEST_F(Win98Run, PciPackageWithAlternativeAndStreamDevice)
     sweep::addClassSubkey(sweep::MediaClass9xKey, "0003", "QX770 Audio Extra");
     for (const char *f : {"qxcap.inf", "qxcapb.inf", "qxcapb.pnf", "qxaud.inf", "qxaud.pnf"})
         sweep::addWindowsFile("inf", f);
-    for (const char *f : {"qxcap.sys", "qxcapb.sys", "qxaud.sys"})
+    for (const char *f : {"qxcap.sys", "qxcapb.sys"})
         sweep::addWindowsFile("system32\\drivers", f);
+    // In use: it goes when Windows next starts, through WININIT.INI.
+    std::string inUse = sweep::addWindowsFile("system32\\drivers", "qxaud.sys");
+    HANDLE h = CreateFileA(inUse.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
     sweep::addWindowsFile("system", "qxprop.dll");
     sweep::addWindowsFile("system32", "qxprop.dll");
     sweep::addWindowsFile("", "qxuninst.exe");
@@ -63,9 +69,11 @@ TEST_F(Win98Run, PciPackageWithAlternativeAndStreamDevice)
 
     sweep::World before = sweep::snapshotWorld();
     sweep::SweepRun run = sweep::runSweep("QX770 Removal 9x");
+    CloseHandle(h);
     ASSERT_TRUE(run.dialogShown);
     EXPECT_TRUE(run.finalBox);
-    EXPECT_EQ(run.finalText, "Gone.\n\nRestart.");
+    EXPECT_EQ(run.finalText, "Gone.\n\nThese files are in use and will be removed when Windows restarts:\n"
+                             "\nc:\\windows\\system32\\drivers\\qxaud.sys\n\nRestart.");
     ASSERT_FALSE(run.positions.empty());
     EXPECT_EQ(run.positions.back(), 100);
     for (int p : run.positions)
@@ -74,29 +82,35 @@ TEST_F(Win98Run, PciPackageWithAlternativeAndStreamDevice)
     std::string media = sweep::MediaClass9xKey;
     sweep::expectRemoved(sweep::removedRoots(before, sweep::snapshotWorld()),
                          {"inf\\qxcapb.inf", "inf\\qxcapb.pnf", "inf\\qxaud.inf", "inf\\qxaud.pnf",
-                          "system32\\drivers\\qxcapb.sys", "system32\\drivers\\qxaud.sys",
-                          "system\\qxprop.dll", "qxuninst.exe", media + "\\0000", media + "\\0001",
-                          media + "\\0002", "Enum\\PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05",
-                          "Enum\\STREAM\\CXTVTUNER",
+                          "system32\\drivers\\qxcapb.sys", "system\\qxprop.dll", "qxuninst.exe",
+                          media + "\\0000", media + "\\0001", media + "\\0002",
+                          "Enum\\PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05", "Enum\\STREAM\\CXTVTUNER",
                           "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Drivers"});
+    ASSERT_TRUE(qxt::fileExists(inUse));
+    ASSERT_TRUE(sweep::restartPrefix());
+    EXPECT_FALSE(qxt::fileExists(inUse)) << "still there after the restart";
 }
 
 // One USB match sends every bus key to "Enum\USB": the PCI device's key is then
 // looked for where it is not, and the final message names it.
 TEST_F(Win98Run, UsbDeviceKeysComeFromTheEntryAndLieUnderEnumUsb)
 {
-    ASSERT_TRUE(sweep::addDevice("USB\\VID_1B80&PID_D411\\5&1&0", "usb\\vid_1b80&pid_d411&rev_0100"));
     ASSERT_TRUE(
-        sweep::addDevice("PCI\\VEN_14F1&DEV_8F00&REV_01\\BUS_00&DEV_0A", "PCI\\VEN_14F1&DEV_8F00&REV_01"));
+        sweep::addDevice("USB\\VID_1B80&PID_D411\\5&1&0", "usb\\vid_1b80&pid_d411&rev_0100", "MEDIA\\0010"));
+    ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8F00&REV_01\\BUS_00&DEV_0A",
+                                 "PCI\\VEN_14F1&DEV_8F00&REV_01", "MEDIA\\0011"));
+    sweep::addClassSubkey(sweep::MediaClass9xKey, "0010", "QX770 USB Tuner");
+    sweep::addClassSubkey(sweep::MediaClass9xKey, "0011", "QX770 PCI Tuner");
     enumKey("USB\\VID_1B80&PID_D411\\5&1&0");
     enumKey("USB\\VID_1B80&PID_0000\\5&1&1");
     enumKey("PCI\\VID_1B80&PID_D411\\5&1&0");
     enumKey("PCI\\VEN_14F1&DEV_8F00&REV_01\\BUS_00&DEV_0A");
     sweep::addUninstallEntry("QX770Usb", "QX770 USB Drivers");
-    sweep::writeIni("[1]\nUnInstDrvAppTitle=QX770 USB 9x\nDevIDNum=2\nDevDrvID0=USB\\VID_1B80&PID_D411\n"
-                    "DevDrvID1=PCI\\VEN_14F1&DEV_8F00\n"
-                    "DrvUninstRegKeyPath=QX770Usb\nDrvUninstRegKeyName=QX770 USB Drivers\n"
-                    "UnInstDrvPassMsg2=Restart.\n");
+    sweep::writeIni(
+        "[1]\nUnInstDrvAppTitle=QX770 USB 9x\nDevIDNum=2\nDevDrvID0=USB\\VID_1B80&PID_D411\n"
+        "DevDrvName0=QX770 USB Tuner\nDevDrvID1=PCI\\VEN_14F1&DEV_8F00\nDevDrvName1=QX770 PCI Tuner\n"
+        "DrvUninstRegKeyPath=QX770Usb\nDrvUninstRegKeyName=QX770 USB Drivers\n"
+        "UnInstDrvPassMsg2=Restart.\n");
     sweep::World before = sweep::snapshotWorld();
     sweep::SweepRun run = sweep::runSweep("QX770 USB 9x");
     EXPECT_TRUE(run.finalBox);
@@ -105,7 +119,8 @@ TEST_F(Win98Run, UsbDeviceKeysComeFromTheEntryAndLieUnderEnumUsb)
               "\nHKLM\\Enum\\PCI\\VEN_14F1&DEV_8F00&REV_01 (keys were looked for under Enum\\USB)"
               "\n\nRestart.");
     sweep::expectRemoved(sweep::removedRoots(before, sweep::snapshotWorld()),
-                         {"Enum\\USB\\VID_1B80&PID_D411",
+                         {"Enum\\USB\\VID_1B80&PID_D411", sweep::MediaClass9xKey + std::string("\\0010"),
+                          sweep::MediaClass9xKey + std::string("\\0011"),
                           "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Usb"});
 }
 
