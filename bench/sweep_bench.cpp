@@ -52,9 +52,13 @@ void makeWorld(UninstallConfig *cfg, const std::string &tag)
         fill(&cfg->extDevices[i], tag + "B", i);
         snprintf(cfg->extCopyFiles[i], NAME_TEXT, "qxextra%s%02d.dll", tag.c_str(), i);
         snprintf(cfg->services[i], NAME_TEXT, "qxsvc%s%02d", tag.c_str(), i);
+        // Each device's driver key is the class subkey of its description.
+        const char *lead[2] = {"7", "8"};
+        int n = 0;
         for (const DriverEntry *e : {&cfg->devices[i], &cfg->extDevices[i]}) {
             std::string id = std::string(e->hardwareIdPrefix) + "&REV_01";
-            ASSERT_TRUE(sweep::addDevice(id + "\\1", id));
+            std::string driverKey = sweep::mediaDriverKey((lead[n++] + tag + num(i)).c_str());
+            ASSERT_TRUE(sweep::addDevice(id + "\\1", id, driverKey.c_str()));
             sweep::addWindowsFile("system32\\drivers", e->sysFile);
         }
         sweep::addWindowsFile("system32", cfg->extCopyFiles[i]);
@@ -126,5 +130,10 @@ TEST(SweepBench, FifteenOfEverything)
         "drvsweep phases (second sweep): device count %.1f ms, INF paths %.1f ms, files with steps %.1f ms "
         "(%.1f ms over their pauses), device removal %.1f ms, registry %.1f ms\n",
         t1 - t0, t2 - t1, t3 - t2, t3 - t2 - pauses, t4 - t3, t5 - t4);
+    // Wine's device installer (the count's listing and the removals) set apart.
+    double own = wall - pauses - (t1 - t0) - (t4 - t3);
+    printf(
+        "drvsweep NT sweep: own work beside the device installer %.1f ms, %.1f%% of the pauses (goal 10%%)\n",
+        own, own * 100.0 / pauses);
     DestroyWindow(owner);
 }

@@ -170,7 +170,9 @@ static void noteForeign(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *hardware
         return;
     DeviceEvidence e;
     readEvidence(set, dev, &e);
-    if (e.driverKey[0] == '\0' || anyEntryHas(hardwareId, e, mains, cfg.deviceCount, cfg) ||
+    const char *classPath = IsWindows9x() ? "MEDIA" : SelectClassKey(cfg);
+    if (!DriverKeyInClass(e.driverKey, classPath) ||
+        anyEntryHas(hardwareId, e, mains, cfg.deviceCount, cfg) ||
         anyEntryHas(hardwareId, e, cfg.extDevices, cfg.extDeviceCount, cfg) ||
         anyEntryHas(hardwareId, e, cfg.possibleDevices, cfg.possibleDeviceCount, cfg))
         return;

@@ -136,7 +136,8 @@ bool DeviceOfEntry(const char *hardwareId, const DeviceEvidence &device, const D
                    const UninstallConfig &cfg);
 // The driver keys of the present devices that are not the package's: a class
 // subkey named here, or its "InfPath", is never deleted, whatever its description.
-enum { FOREIGN_CAPACITY = 32 };
+// Only driver keys below the class key the run walks are kept.
+enum { FOREIGN_CAPACITY = 64 };
 struct ForeignDriver {
     char driverKey[ENTRY_TEXT];
     char infPath[256];
@@ -149,6 +150,8 @@ struct ForeignDrivers {
 };
 // The foreign device whose driver key is `subkey` of the class key at `classPath`,
 // or whose driver key's "InfPath" is `infPath` (either may be NULL); NULL if none.
+// A driver key ("{guid}\\0000") that lies below the class key at `classPath`.
+bool DriverKeyInClass(const char *driverKey, const char *classPath);
 const ForeignDriver *ForeignDriverOf(const ForeignDrivers *foreign, const char *classPath, const char *subkey,
                                      const char *infPath);
 // "oem<digits>.inf" in any case: the only INF names the NT run ever removes.

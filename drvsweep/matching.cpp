@@ -105,6 +105,12 @@ static bool isDriverKey(const char *driverKey, const char *className, const char
     return BeginsWithNoCase(driverKey, className, &rest) && *rest == '\\' && EqualsNoCase(rest + 1, subkey);
 }
 
+bool DriverKeyInClass(const char *driverKey, const char *classPath)
+{
+    const char *rest;
+    return BeginsWithNoCase(driverKey, lastPart(classPath), &rest) && *rest == '\\' && rest[1] != '\0';
+}
+
 const ForeignDriver *ForeignDriverOf(const ForeignDrivers *foreign, const char *classPath, const char *subkey,
                                      const char *infPath)
 {

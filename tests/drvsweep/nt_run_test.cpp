@@ -106,6 +106,11 @@ TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
         sweep::addWindowsFile("system32\\drivers", f);
     sweep::addWindowsFile("system32", "qxprop.dll");
     sweep::addWindowsFile("system32", "qxcodec.ax");
+#ifdef _WIN64
+    // A 32-bit setup program's copies, which 64-bit Windows put in SysWOW64.
+    sweep::addWindowsFile("syswow64", "qxprop.dll");
+    sweep::addWindowsFile("syswow64\\drivers", "qxusb.sys");
+#endif
     sweep::addWindowsFile("", "qxuninst.exe");
     for (const char *s : {"qxcap", "qxusb", "qxkeep"}) {
         std::string key = std::string("SYSTEM\\CurrentControlSet\\Services\\") + s;
@@ -143,6 +148,10 @@ TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
         "system32\\drivers\\qxaud.sys",
         "system32\\qxprop.dll",
         "system32\\qxcodec.ax",
+#ifdef _WIN64
+        "syswow64\\qxprop.dll",
+        "syswow64\\drivers\\qxusb.sys",
+#endif
         "qxuninst.exe",
         "SYSTEM\\CurrentControlSet\\Services\\qxcap",
         "SYSTEM\\CurrentControlSet\\Services\\qxusb",
