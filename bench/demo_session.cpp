@@ -273,8 +273,10 @@ void sweepDriver()
         "ExtCopyFileName0=simfilter.dll\nDrvUninstRegKeyPath=QX770Drivers\n"
         "DrvUninstRegKeyName=QX770 WDM Drivers\nUnInstServiceNum=1\nUnInstService0=simcard\n"
         "UnInstRemoteTitleName=QX770 Remote Control\n");
+    // The card's device with the service its driver installed: the evidence
+    // drvsweep needs before it removes a device.
     sweep::addDevice("PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05\\3&1&0&08",
-                     "PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05");
+                     "PCI\\VEN_14F1&DEV_8800&SUBSYS_00000000&REV_05", NULL, "simcard");
     sweep::addUninstallEntry("QX770Drivers", "QX770 WDM Drivers");
     qxt::Child child;
     if (!qxt::startProcess("\"" + qxt::programUnderTest("drvsweep.exe") + "\"", &child))
@@ -296,7 +298,7 @@ void sweepDriver()
     }
     qxt::waitProcess(&child, 10000);
     std::string sys32 = sweep::windowsDir() + "\\system32";
-    say("   (a driver that is loaded stays until Windows restarts, and drvsweep says so)");
+    say("   (a driver that is loaded stays until Windows restarts; drvsweep schedules its file to go then)");
     say("   capture filter file %s, service key %s",
         qxt::fileExists(sys32 + "\\simfilter.dll") ? "still there" : "removed",
         qxt::regKeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\simcard") ? "still there"

@@ -26,31 +26,36 @@ const char *SelectClassKey(const UninstallConfig &cfg)
     return imaging ? ImageClassNt : MediaClassNt;
 }
 
-static bool keyExists(HKEY parent, const char *name)
+// A key that is not there answers one of these; any other failure means it is
+// there but cannot be opened.
+static bool isMissing(LONG err)
 {
-    HKEY key;
-    if (RegOpenKeyExA(parent, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
 }
 
-// Deletes `name` with everything below it. Only a plain name reaches the call:
-// an empty one would delete the parent itself. True when the key is gone.
-static bool deleteTree(HKEY parent, const char *parentPath, const char *name, Remains *remains)
+static LONG openForRead(HKEY parent, const char *name)
 {
-    if (!IsPlainName(name) || !keyExists(parent, name))
-        return false;
-    SHDeleteKeyA(parent, name);
-    if (!keyExists(parent, name))
-        return true;
+    HKEY key;
+    LONG err = RegOpenKeyExA(parent, name, 0, KEY_READ, &key);
+    if (err == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return err;
+}
+
+static void noteKey(Remains *remains, const char *parentPath, const char *name, LONG err)
+{
     char what[REMAINS_TEXT];
     CopyText(what, sizeof what, "HKLM\\");
     AppendText(what, sizeof what, parentPath);
-    AppendText(what, sizeof what, "\\");
-    AppendText(what, sizeof what, name);
+    if (name) {
+        AppendText(what, sizeof what, "\\");
+        AppendText(what, sizeof what, name);
+    }
+    if (err == ERROR_ACCESS_DENIED)
+        AppendText(what, sizeof what, " (access denied)");
+    else if (err != ERROR_SUCCESS)
+        AppendText(what, sizeof what, " (cannot be opened)");
     NoteRemaining(remains, what);
-    return false;
 }
 
 bool OpenMachineKey(const char *path, REGSAM access, HKEY *key, Remains *remains)
@@ -60,14 +65,27 @@ bool OpenMachineKey(const char *path, REGSAM access, HKEY *key, Remains *remains
         return true;
     // A key that is not there is nothing to remove; one that is there but cannot
     // be opened (an account without the rights to it) is not removed either.
-    if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) {
-        char what[REMAINS_TEXT];
-        CopyText(what, sizeof what, "HKLM\\");
-        AppendText(what, sizeof what, path);
-        AppendText(what, sizeof what,
-                   err == ERROR_ACCESS_DENIED ? " (access denied)" : " (cannot be opened)");
-        NoteRemaining(remains, what);
+    if (!isMissing(err))
+        noteKey(remains, path, NULL, err);
+    return false;
+}
+
+// Deletes `name` with everything below it. Only a plain name reaches the call:
+// an empty one would delete the parent itself. True when the key is gone.
+static bool deleteTree(HKEY parent, const char *parentPath, const char *name, Remains *remains)
+{
+    if (!IsPlainName(name))
+        return false;
+    LONG err = openForRead(parent, name);
+    if (isMissing(err))
+        return false;
+    if (err == ERROR_SUCCESS) {
+        SHDeleteKeyA(parent, name);
+        err = openForRead(parent, name);
+        if (isMissing(err))
+            return true;
     }
+    noteKey(remains, parentPath, name, err);
     return false;
 }
 

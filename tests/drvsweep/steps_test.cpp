@@ -331,6 +331,47 @@ TEST(Sweep, NonPresentDevicesGoForeignDriverKeysStayAndEveryPositionIsInOrder)
     EXPECT_EQ(bar.positions, (std::vector<int>{6, 12, 90, 100}));
 }
 
+// A key no one may open (an empty access list), as a limited account meets the
+// package's keys.
+void lockKey(const std::string &path)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL),
+              ERROR_SUCCESS);
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    ACL acl;
+    InitializeAcl(&acl, sizeof acl, ACL_REVISION);
+    SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE);
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// Keys that exist but cannot be opened are named; keys that are not there are not.
+TEST(Registry, KeysThatExistButCannotBeOpenedAreNamed)
+{
+    lockKey("SYSTEM\\CurrentControlSet\\Services\\qxdenied");
+    lockKey(std::string(sweep::UninstallKey) + "\\QX770Denied");
+    lockKey("SOFTWARE\\QxDenied");
+    static UninstallConfig cfg = {};
+    strcpy(cfg.mediaClass, "Yes");
+    cfg.serviceCount = 2;
+    strcpy(cfg.services[0], "qxdenied");
+    strcpy(cfg.services[1], "qxmissing");
+    strcpy(cfg.uninstallKeyPath, "QX770Denied");
+    Remains remains = {};
+    CleanRegistryNt(cfg, &remains);
+    HKEY key;
+    EXPECT_FALSE(OpenMachineKey("SOFTWARE\\QxDenied", KEY_READ, &key, &remains));
+    EXPECT_FALSE(OpenMachineKey("SOFTWARE\\QxMissing", KEY_READ, &key, &remains));
+    ASSERT_EQ(remains.count, 3);
+    EXPECT_STREQ(remains.names[0], "HKLM\\SYSTEM\\CurrentControlSet\\Services\\qxdenied (access denied)");
+    EXPECT_STREQ(
+        remains.names[1],
+        "HKLM\\SoftWare\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\QX770Denied (access denied)");
+    EXPECT_STREQ(remains.names[2], "HKLM\\SOFTWARE\\QxDenied (access denied)");
+}
+
 // The system may refuse to uninstall an INF (a device still uses its package):
 // the final message names it with the system's error.
 TEST(Files, AnInfTheSystemRefusesIsNamedWithItsError)
