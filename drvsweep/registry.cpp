@@ -26,11 +26,12 @@ const char *SelectClassKey(const UninstallConfig &cfg)
     return imaging ? ImageClassNt : MediaClassNt;
 }
 
-// A key that is not there answers one of these; any other failure means it is
-// there but cannot be opened.
+// A key that is there but that this account may not open answers "access
+// denied"; anything else that fails (not found, a name no key can have) means
+// there is nothing to remove.
 static bool isMissing(LONG err)
 {
-    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
+    return err != ERROR_SUCCESS && err != ERROR_ACCESS_DENIED;
 }
 
 static LONG openForRead(HKEY parent, const char *name)
@@ -53,8 +54,6 @@ static void noteKey(Remains *remains, const char *parentPath, const char *name, 
     }
     if (err == ERROR_ACCESS_DENIED)
         AppendText(what, sizeof what, " (access denied)");
-    else if (err != ERROR_SUCCESS)
-        AppendText(what, sizeof what, " (cannot be opened)");
     NoteRemaining(remains, what);
 }
 

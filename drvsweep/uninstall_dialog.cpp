@@ -101,7 +101,7 @@ ProgressView UninstallDialog::Prepare()
 void UninstallDialog::Finish()
 {
     DialogFrame::OnOK();
-    char text[2400];
+    char text[4096]; // three lists of REMAINS_SHOWN names each, and the texts around them
     UINT icon = ComposeFinalMessage(cfg_, remains_, LeftAlone, AtRestart, text, sizeof text);
     MessageBoxA(hwnd_, text, cfg_.title, icon | MB_OK);
 }
@@ -114,7 +114,7 @@ int UninstallDialog::RunUninstallNt()
         DialogFrame::OnOK();
         // The devices did not match: nothing was done. Closing without a word
         // would leave the user thinking the package had gone.
-        char text[2400];
+        char text[4096]; // three lists of REMAINS_SHOWN names each, and the texts around them
         ComposeStopMessage(cfg_, found, LeftAlone, text, sizeof text);
         MessageBoxA(hwnd_, text, cfg_.title, MB_ICONWARNING | MB_OK);
         return 0;
