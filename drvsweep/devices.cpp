@@ -243,8 +243,11 @@ static bool removeDevice(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *hardwar
         return true;
     DeviceEvidence e;
     readEvidence(set, dev, &e);
+    // A main entry may hold an alternative's values by now; the device may be of
+    // another alternative of the same chip.
     if (!anyEntryHas(hardwareId, e, cfg.devices, cfg.deviceCount, cfg) &&
-        !anyEntryHas(hardwareId, e, cfg.extDevices, cfg.extDeviceCount, cfg)) {
+        !anyEntryHas(hardwareId, e, cfg.extDevices, cfg.extDeviceCount, cfg) &&
+        !anyEntryHas(hardwareId, e, cfg.possibleDevices, cfg.possibleDeviceCount, cfg)) {
         char what[REMAINS_TEXT];
         CopyText(what, sizeof what, "device ");
         AppendText(what, sizeof what, hardwareId);

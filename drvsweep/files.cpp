@@ -64,7 +64,7 @@ static bool writeWholeFile(const char *path, const char *text)
 }
 
 // Windows 9x: "NUL=path" in the [rename] section of WININIT.INI, which Windows
-// carries out, and then renames the file, at its next start.
+// carries out at its next start (and then keeps the file as WININIT.BAK).
 static bool scheduleIn9x(const char *path)
 {
     char dir[DIR_TEXT], wininit[PATH_TEXT];
