@@ -110,6 +110,7 @@ FunctionEnd
 ; tunerkey holds its program file while it runs: it must be closed before the file is
 ; replaced or removed. One that will not close fails the run (silent mode too)
 ; rather than leave a mix of old and new files.
+!define NOT_CLOSED_MSG "tunerkey (the window $\"${REMOTE_TITLE}$\") did not close. End it with Exit in its icon's menu, then press Retry."
 !macro ENSURE_REMOTE_CLOSED un
   ${Do}
     Call ${un}CloseRemote
@@ -117,8 +118,7 @@ FunctionEnd
     ${If} $0 == 1
       ${Break}
     ${EndIf}
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "tunerkey (the window $\"${REMOTE_TITLE}$\") did not close. \
-      End it with Exit in its icon's menu, then press Retry." /SD IDCANCEL IDRETRY +2
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${NOT_CLOSED_MSG}" /SD IDCANCEL IDRETRY +2
     Abort "tunerkey did not close"
   ${Loop}
 !macroend
@@ -144,8 +144,7 @@ Function .onInit
     ReadRegStr $1 HKLM "${UNINST_KEY}" "DisplayVersion"
     ${VersionCompare} "$1" "${VERSION}" $2
     ${If} $2 == 1
-      MessageBox MB_ICONSTOP "${PRODUCT} $1 is installed, which is newer than this setup (${VERSION}). \
-        Uninstall it first to go back to ${VERSION}." /SD IDOK
+      MessageBox MB_ICONSTOP "${PRODUCT} $1 is installed, which is newer than this setup (${VERSION}). Uninstall it first to go back to ${VERSION}." /SD IDOK
       SetErrorLevel 2
       Quit
     ${EndIf}

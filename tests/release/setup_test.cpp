@@ -71,9 +71,9 @@ std::string startMenuDir()
     return std::string(dir) + "\\" + Product;
 }
 
-std::string setupPath()
+// The setup of this version, or of an older one built beside it.
+std::string setupPath(const char *version)
 {
-    char version[] = QX_VERSION;
     return std::string(Dist) + "\\qx770-utilities-setup-" + version + ".exe";
 }
 
@@ -169,12 +169,29 @@ qxt::Snapshot snapshotSystem()
     return s;
 }
 
-// Runs the setup silently; its exit code, and how long it took.
-int runSetup(DWORD *ms)
+// Runs a setup silently; its exit code, and how long it took.
+int runSetup(const std::string &setup, DWORD *ms)
 {
     DWORD start = GetTickCount();
-    int rc = qxt::runProgram("\"" + setupPath() + "\" /S", NULL, 120000);
+    int rc = qxt::runProgram("\"" + setup + "\" /S", NULL, 120000);
     *ms = GetTickCount() - start;
+    return rc;
+}
+
+// Runs the installed uninstaller silently, as the Uninstall entry's command does, but
+// from a copy told where it belongs (_?=), so that its end is the end of the
+// uninstall (run from the folder, it hands over to a copy of its own and ends).
+int runUninstaller(DWORD *ms)
+{
+    std::string dir = qxt::makeTempDir("uninst");
+    std::string copy = dir + "\\uninstall.exe";
+    if (!CopyFileA((installDir() + "\\uninstall.exe").c_str(), copy.c_str(), FALSE))
+        return -1;
+    DWORD start = GetTickCount();
+    int rc = qxt::runProgram("\"" + copy + "\" /S _?=" + installDir(), NULL, 120000);
+    *ms = GetTickCount() - start;
+    DeleteFileA(copy.c_str());
+    RemoveDirectoryA(dir.c_str());
     return rc;
 }
 
@@ -260,7 +277,7 @@ void expectInstalled()
 
 TEST(Setup, InstallsStartsAtLogOnReinstallsAndUninstallsToTheSnapshotBefore)
 {
-    ASSERT_TRUE(qxt::fileExists(setupPath())) << setupPath();
+    ASSERT_TRUE(qxt::fileExists(setupPath(QX_VERSION))) << setupPath(QX_VERSION);
     CoInitialize(NULL);
     // tunerkey's settings as a user left them: the uninstaller must keep them all.
     struct {
@@ -275,7 +292,7 @@ TEST(Setup, InstallsStartsAtLogOnReinstallsAndUninstallsToTheSnapshotBefore)
     qxt::Snapshot before = snapshotSystem();
 
     DWORD installMs = 0;
-    ASSERT_EQ(runSetup(&installMs), 0);
+    ASSERT_EQ(runSetup(setupPath(QX_VERSION), &installMs), 0);
     expectInstalled();
 
     // A restart of the prefix, then a log-on. Wine's restart (wineboot -r) leaves the
@@ -291,13 +308,24 @@ TEST(Setup, InstallsStartsAtLogOnReinstallsAndUninstallsToTheSnapshotBefore)
     // program is closed, the files are replaced, and the entry stays one.
     ASSERT_TRUE(qxt::writeFile(installDir() + "\\drvsweep.exe", "damaged"));
     DWORD againMs = 0;
-    ASSERT_EQ(runSetup(&againMs), 0);
+    ASSERT_EQ(runSetup(setupPath(QX_VERSION), &againMs), 0);
     EXPECT_TRUE(ended(&remote)) << "the second install left tunerkey running";
     expectInstalled();
 
-    // Uninstalled with tunerkey running (started by the Run value's command line), as
-    // from the Uninstall entry's command, run where it lies (_?=) so that its end is the
-    // end of the uninstall.
+    // An older setup over this version is refused and changes nothing.
+    DWORD ms = 0;
+    EXPECT_EQ(runSetup(setupPath("0.9.0"), &ms), 2);
+    expectInstalled();
+
+    // A remote-control window that will not close fails the uninstall, in silent mode
+    // too, before anything is removed.
+    {
+        qxt::MessageRecorder stuck("QX770StuckRemote", RemoteTitle);
+        EXPECT_EQ(runUninstaller(&ms), 2);
+        expectInstalled();
+    }
+
+    // Uninstalled with tunerkey running, started by the Run value's command line.
     std::string run;
     ASSERT_TRUE(qxt::regGetString(HKEY_LOCAL_MACHINE, RunKey, "tunerkey", &run, nativeView()));
     qxt::Child child;
@@ -305,14 +333,9 @@ TEST(Setup, InstallsStartsAtLogOnReinstallsAndUninstallsToTheSnapshotBefore)
     CloseHandle(child.process);
     remote = findRemote(30000);
     ASSERT_TRUE(remote.window);
-    std::string uninstaller = qxt::makeTempDir("uninst") + "\\uninstall.exe";
-    ASSERT_TRUE(CopyFileA((installDir() + "\\uninstall.exe").c_str(), uninstaller.c_str(), FALSE));
-    DWORD start = GetTickCount();
-    EXPECT_EQ(qxt::runProgram("\"" + uninstaller + "\" /S _?=" + installDir(), NULL, 120000), 0);
-    DWORD uninstallMs = GetTickCount() - start;
+    DWORD uninstallMs = 0;
+    EXPECT_EQ(runUninstaller(&uninstallMs), 0);
     EXPECT_TRUE(ended(&remote)) << "the uninstaller left tunerkey running";
-    DeleteFileA(uninstaller.c_str());
-    RemoveDirectoryA(uninstaller.substr(0, uninstaller.rfind('\\')).c_str());
 
     // tunerkey's settings aside (checked value by value below): whatever else the
     // setup added is gone.
