@@ -62,5 +62,6 @@ for folder in win32 x64; do
   done
 done
 for file in "$zip" "$setup"; do
-  printf '  %-20s %7d bytes (%d KB)\n' "$(basename "$file")" "$(stat -c %s "$file")" $((($(stat -c %s "$file") + 1023) / 1024))
+  size=$(stat -c %s "$file")
+  printf '  %-34s %7d bytes (%d KB)\n' "$(basename "$file")" "$size" $(((size + 1023) / 1024))
 done
