@@ -34,6 +34,8 @@ RequestExecutionLevel admin
 !define STARTMENU "$SMPROGRAMS\${PRODUCT}"
 
 Name "${PRODUCT}"
+Caption "${PRODUCT} Setup"
+UninstallCaption "${PRODUCT} Uninstall"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES\${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
@@ -232,7 +234,7 @@ Section "un.Programs, guide and Start menu folder" UnSecProgram
 SectionEnd
 
 ; Off unless chosen: silent mode keeps them.
-Section /o "un.tunerkey's settings (default application, remote off, server)" UnSecSettings
+Section /o "un.tunerkey's settings" UnSecSettings
   DeleteRegKey HKLM "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
 SectionEnd

@@ -7,6 +7,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <commctrl.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -275,6 +276,81 @@ void expectInstalled()
     EXPECT_EQ(entriesNamed("Orvane Velto WDM Drivers"), 0);
 }
 
+// The first visible window beneath `parent` (among the top-level ones for NULL) whose
+// title starts with `text`, or whose class is `text`, waiting up to `ms`.
+struct WindowSearch {
+    bool byTitle;
+    const char *text;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND w, LPARAM param)
+{
+    WindowSearch *s = (WindowSearch *)param;
+    if (IsWindowVisible(w) &&
+        (s->byTitle ? qxt::windowText(w).rfind(s->text, 0) == 0 : qxt::className(w) == s->text))
+        s->found = w;
+    return s->found == NULL;
+}
+
+HWND waitForVisible(HWND parent, bool byTitle, const char *text, DWORD ms)
+{
+    WindowSearch s = {byTitle, text, NULL};
+    qxt::waitUntil(
+        [&] {
+            if (parent)
+                EnumChildWindows(parent, matchWindow, (LPARAM)&s);
+            else
+                EnumWindows(matchWindow, (LPARAM)&s);
+            return s.found != NULL;
+        },
+        ms);
+    return s.found;
+}
+
+// The uninstaller as a user runs it: Next on the first page, the settings ticked on
+// the components page (the second entry, toggled with the space bar as the tree
+// takes it), Uninstall, then Close once it is done. The step that failed, or "".
+std::string uninstallWithSettingsTicked()
+{
+    std::string dir = qxt::makeTempDir("uninst");
+    std::string copy = dir + "\\uninstall.exe";
+    qxt::Child child;
+    if (!CopyFileA((installDir() + "\\uninstall.exe").c_str(), copy.c_str(), FALSE) ||
+        !qxt::startProcess("\"" + copy + "\" _?=" + installDir(), &child))
+        return "start";
+    std::string failed;
+    // NSIS puts each page's own subcaption after the title.
+    HWND main = waitForVisible(NULL, true, "QX770 Utilities Uninstall", 30000);
+    HWND tree =
+        main && qxt::pressButton(main, IDOK) ? waitForVisible(main, false, WC_TREEVIEWA, 20000) : NULL;
+    HTREEITEM root = tree ? TreeView_GetRoot(tree) : NULL;
+    HTREEITEM settings = root ? TreeView_GetNextSibling(tree, root) : NULL;
+    if (!settings) {
+        failed = main ? "the components page" : "the first page";
+    } else {
+        UINT off = TreeView_GetItemState(tree, settings, TVIS_STATEIMAGEMASK);
+        TreeView_SelectItem(tree, settings);
+        PostMessageA(tree, WM_KEYDOWN, VK_SPACE, 0);
+        if (!qxt::waitUntil(
+                [&] { return TreeView_GetItemState(tree, settings, TVIS_STATEIMAGEMASK) != off; }))
+            failed = "the tick";
+        else if (!qxt::pressButton(main, IDOK) ||
+                 !qxt::waitUntil(
+                     [] { return !qxt::regKeyExists(HKEY_LOCAL_MACHINE, EntryKey, nativeView()); }, 30000))
+            failed = "the uninstall";
+        // Close, on the last page, once it has ended.
+        qxt::pumpMessages(500);
+        qxt::pressButton(main, IDOK);
+    }
+    int rc = qxt::waitProcess(&child, 30000);
+    if (failed.empty() && rc != 0)
+        failed = "exit code " + std::to_string(rc);
+    DeleteFileA(copy.c_str());
+    RemoveDirectoryA(dir.c_str());
+    return failed;
+}
+
 TEST(Setup, InstallsStartsAtLogOnReinstallsAndUninstallsToTheSnapshotBefore)
 {
     ASSERT_TRUE(qxt::fileExists(setupPath(QX_VERSION))) << setupPath(QX_VERSION);
@@ -351,6 +427,14 @@ TEST(Setup, InstallsStartsAtLogOnReinstallsAndUninstallsToTheSnapshotBefore)
             << s.name;
         EXPECT_EQ(number, s.number) << s.name;
     }
+    // Asked by the user, the uninstaller removes the settings too, and the vendor's key
+    // that held only them.
+    ASSERT_EQ(runSetup(setupPath(QX_VERSION), &ms), 0);
+    EXPECT_EQ(uninstallWithSettingsTicked(), "");
+    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, SettingsKey, nativeView()));
+    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane Multimedia", nativeView()));
+    EXPECT_FALSE(qxt::fileExists(installDir()));
+
     printf("setup: install %lu ms, install over it %lu ms, uninstall %lu ms\n", (unsigned long)installMs,
            (unsigned long)againMs, (unsigned long)uninstallMs);
     CoUninitialize();
