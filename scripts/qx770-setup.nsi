@@ -56,6 +56,8 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_COMPONENTSPAGE_NODESC
 
 !insertmacro MUI_PAGE_WELCOME
+; An installation that is there already is replaced where it is: no folder to choose.
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipFolderWhenInstalled
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
@@ -150,23 +152,19 @@ Function .onInit
       SetErrorLevel 2
       Quit
     ${EndIf}
-    StrCpy $INSTDIR $OldDir ; an older or the same version is replaced where it is
+    StrCpy $INSTDIR $OldDir ; an older or the same version is replaced where it is, /D= or not
+  ${EndIf}
+FunctionEnd
+
+Function SkipFolderWhenInstalled
+  ${If} $OldDir != ""
+    Abort
   ${EndIf}
 FunctionEnd
 
 Section "Programs, guide and Start menu folder" SecProgram
   SectionIn RO
   !insertmacro ENSURE_REMOTE_CLOSED ""
-  ; Installed elsewhere before (another folder chosen): that copy goes first, so that
-  ; one installation and one Uninstall entry remain.
-  ${If} $OldDir != ""
-  ${AndIf} $OldDir != $INSTDIR
-  ${AndIf} ${FileExists} "$OldDir\uninstall.exe"
-    ExecWait '"$OldDir\uninstall.exe" /S _?=$OldDir'
-    Delete "$OldDir\uninstall.exe"
-    RMDir "$OldDir"
-  ${EndIf}
-
   SetOutPath "$INSTDIR"
   SetOverwrite on
   ${If} ${RunningX64}
