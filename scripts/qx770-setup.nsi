@@ -90,14 +90,16 @@ Function ${un}CloseRemote
       ${Break}
     ${EndIf}
     DetailPrint "Closing tunerkey"
-    System::Call 'user32::GetWindowThreadProcessId(p R0, *i 0 R1)'
+    System::Call 'user32::GetWindowThreadProcessId(p R0, *i .R1)'
     System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i R1) p .R2' ; SYNCHRONIZE
-    System::Call 'user32::SendMessageTimeout(p R0, i ${WM_CLOSE}, p 0, p 0, i 2, i ${CLOSE_MS}, *p 0) p .R1' ; SMTO_ABORTIFHUNG
+    System::Call 'user32::SendMessageTimeout(p R0, i ${WM_CLOSE}, p 0, p 0, i 2, i ${CLOSE_MS}, *p .R1) p .R1' ; SMTO_ABORTIFHUNG
+    ; Closed means ended: a process that outlives its window still holds its file.
     ${If} $R2 != 0
-      System::Call 'kernel32::WaitForSingleObject(p R2, i ${CLOSE_MS}) i .R1'
+      System::Call 'kernel32::WaitForSingleObject(p R2, i ${CLOSE_MS}) i .R1' ; 0 once it ended
       System::Call 'kernel32::CloseHandle(p R2)'
+    ${Else}
+      System::Call 'user32::IsWindow(p R0) i .R1'
     ${EndIf}
-    System::Call 'user32::IsWindow(p R0) i .R1'
     ${If} $R1 != 0
       ${Break} ; it did not close
     ${EndIf}
