@@ -1,8 +1,11 @@
 // The release's setup program, as a user of Windows meets it: a silent install, a
-// restart that starts tunerkey from the Run key, a second install over the first,
-// and a silent uninstall with tunerkey running, checked from outside against the
-// prefix's registry and files. The bench builds the setup with scripts/dist.sh into
-// C:\qxdist first (QX_DIST_OUT), so that what is tested is what `make dist` ships.
+// restart and log-on that start tunerkey from the Run key, a second install over the
+// first, an older setup refused, an uninstall refused by a window that will not close,
+// a silent uninstall with tunerkey running back to the snapshot from before, and an
+// uninstall through its pages that removes tunerkey's settings too; checked from
+// outside against the prefix's registry and files. The bench builds the setup with
+// scripts/dist.sh into C:\qxdist first (QX_DIST_OUT), so that what is tested is what
+// `make dist` ships, and beside it the same setup as version 0.9.0.
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <shlobj.h>
