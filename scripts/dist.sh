@@ -2,16 +2,19 @@
 # The release: both builds of the programs, stripped — win32/ (the i686 build, for
 # Windows 98/ME and 32-bit Windows of the NT family) and x64/ (the x86_64 build, for
 # 64-bit Windows) — with the README and the guide to using them with a real card,
-# in one zip. The i686 programs' imports are checked against the allow-list of what
-# Windows 98 SE and NT 4.0 offer first. Prints the sizes.
+# in one zip, and the setup program (NSIS, scripts/qx770-setup.nsi) that installs the
+# build that fits the Windows it runs on. The i686 programs' imports are checked
+# against the allow-list of what Windows 98 SE and NT 4.0 offer first. Prints the sizes.
+# QX_DIST_OUT names another output folder (the setup's test builds its own there).
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bin32=${QX_DIST_BIN:-$repo/build/i686/bin} # another i686 build for a developer's own look
 bin64=${QX_DIST_BIN64:-$repo/build/x86_64/bin}
-out=$repo/build/dist
+out=${QX_DIST_OUT:-$repo/build/dist}
 stage=$out/qx770-utilities
 version=$(sed -n 's/^project(qx770 VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")
 zip=$out/qx770-utilities-$version.zip
+setup=$out/qx770-utilities-setup-$version.exe
 programs=(tunerkey.exe drvsweep.exe)
 
 rm -rf "$out"
@@ -38,7 +41,13 @@ for dir in docs/pictures docs/screenshots; do
 done
 (cd "$out" && zip -q -r "$zip" qx770-utilities)
 
-echo "Release: ${zip#$repo/}"
+# The setup installs the guide for Notepad, which wants CRLF line ends before Windows 10.
+sed 's/\r*$/\r/' "$repo/docs/real-card.md" >"$out/GUIDE.md"
+makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DGUIDE="$out/GUIDE.md" -DOUTFILE="$setup" \
+  "$repo/scripts/qx770-setup.nsi" || { echo "dist: makensis failed" >&2; exit 1; }
+rm -f "$out/GUIDE.md"
+
+echo "Release: ${zip#$repo/}, ${setup#$repo/}"
 limit=$((300 * 1024))
 for folder in win32 x64; do
   prefix=i686-w64-mingw32
@@ -52,4 +61,7 @@ for folder in win32 x64; do
       "${version:-none}" "$verdict"
   done
 done
-printf '  %-20s %7d bytes\n' "$(basename "$zip")" "$(stat -c %s "$zip")"
+for file in "$zip" "$setup"; do
+  size=$(stat -c %s "$file")
+  printf '  %-34s %7d bytes (%d KB)\n' "$(basename "$file")" "$size" $(((size + 1023) / 1024))
+done

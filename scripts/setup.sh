@@ -7,7 +7,7 @@ pkgs=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   mingw-w64-tools
   wine64 xvfb xauth x11-utils xdotool imagemagick
-  googletest file procps locales
+  googletest file procps locales nsis
 )
 
 missing=()
