@@ -2,6 +2,7 @@
 #include "keys/keys.h"
 
 #include "apps/apps.h"
+#include "server/remote_server.h"
 
 namespace
 {
@@ -44,7 +45,10 @@ void probeAndSend(int key)
             return;
         }
     }
-    mouseKey(key);
+    // A program that takes the remote from the server has it to itself: the
+    // pointer stays where it is.
+    if (remoteClientCount() == 0)
+        mouseKey(key);
 }
 
 } // namespace
