@@ -77,6 +77,7 @@ struct Client {
 };
 Client Clients[CLIENT_LIMIT];
 SOCKET Listener = INVALID_SOCKET;
+const int SEND_BUFFER_BYTES = 8192;
 HWND Window = NULL;
 
 Client *clientOf(SOCKET s)
@@ -197,6 +198,10 @@ void acceptClient()
     // Key lines are small and each one is news: no waiting to fill a segment.
     BOOL on = TRUE;
     Ws.setOption(s, IPPROTO_TCP, TCP_NODELAY, (const char *)&on, sizeof on);
+    // A fixed send buffer, so that a client that stops reading is found out after
+    // a few hundred lines, not after whatever the system would let pile up.
+    int sendBuffer = SEND_BUFFER_BYTES;
+    Ws.setOption(s, SOL_SOCKET, SO_SNDBUF, (const char *)&sendBuffer, sizeof sendBuffer);
     slot->socket = s;
     slot->lineLength = 0;
     slot->unsentLength = 0;
