@@ -313,14 +313,8 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
          },
          false},
         {"a 300-byte line", [](Client *bad) { bad->say(std::string(300, 'A') + "\n"); }, true},
-        {"4 KB of commands at once",
-         [](Client *bad) {
-             std::string many;
-             while (many.size() <= 4200)
-                 many += "VERSION\n";
-             bad->say(many);
-         },
-         true},
+        // Empty lines, which get no answer: only what waits unread counts.
+        {"4 KB unread at once", [](Client *bad) { bad->say(std::string(4200, '\n')); }, true},
     };
     int code = 1;
     for (const Row &row : rows) {
