@@ -21,7 +21,22 @@ using namespace e2e;
 namespace
 {
 
-const unsigned short Port = 8765;
+// A port no other program has, taken for each test: runs of this test in other
+// prefixes share the machine's ports.
+unsigned short Port = 0;
+
+unsigned short freePort()
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof a;
+    bind(s, (sockaddr *)&a, sizeof a);
+    getsockname(s, (sockaddr *)&a, &size);
+    closesocket(s);
+    return ntohs(a.sin_port);
+}
 
 struct Winsock {
     Winsock()
@@ -32,10 +47,10 @@ struct Winsock {
     ~Winsock() { WSACleanup(); }
 } winsock;
 
-void serverSettings(DWORD on, DWORD port = Port)
+void serverSettings(DWORD on)
 {
     qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServer", on);
-    qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServerPort", port);
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServerPort", Port);
 }
 
 // A client of the server: a non-blocking socket and what it has read so far.
@@ -53,7 +68,7 @@ struct Client {
     }
     // Connects; a small receive buffer when `smallBuffer` (a reader that stops
     // fills up soon).
-    bool open(unsigned short port = Port, bool smallBuffer = false)
+    bool open(bool smallBuffer = false)
     {
         s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         if (smallBuffer) {
@@ -62,7 +77,7 @@ struct Client {
         }
         sockaddr_in a = {};
         a.sin_family = AF_INET;
-        a.sin_port = htons(port);
+        a.sin_port = htons(Port);
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (connect(s, (sockaddr *)&a, sizeof a) != 0)
             return false;
@@ -141,10 +156,10 @@ std::vector<std::string> heldLines(int code, int reads, const char *name)
     return out;
 }
 
-bool listening(unsigned short port = Port)
+bool listening()
 {
     Client probe;
-    return probe.open(port);
+    return probe.open();
 }
 
 // Whether process `pid` has a module of that name loaded.
@@ -170,6 +185,7 @@ class RemoteServer : public ::testing::Test
         ASSERT_NE(card(), INVALID_HANDLE_VALUE) << "no simulated card";
         resetCard();
         closeAll();
+        Port = freePort();
         serverSettings(1);
     }
     void TearDown() override
@@ -230,7 +246,8 @@ struct Lirc {
     }
     void stop()
     {
-        std::string cmd = "Z:\\bin\\sh -c \"cd " + unixDir + " && kill $(cat irw.pid) $(cat lircd.pid)\"";
+        std::string cmd = "Z:\\bin\\sh -c \"cd " + unixDir +
+                          " && kill $(cat irw.pid) $(cat lircd.pid); cd / && rm -rf " + unixDir + "\"";
         std::vector<char> line(cmd.begin(), cmd.end());
         line.push_back('\0');
         STARTUPINFOA si = {};
@@ -266,9 +283,9 @@ TEST_F(RemoteServer, APressAndAHeldKeyReachIrwThroughLircd)
     ASSERT_TRUE(press(6, 12)); // held for twelve reads
     ASSERT_TRUE(qxt::waitUntil([&] { return lirc.lines().size() >= from + 13; }));
     qxt::pumpMessages(300);
+    std::vector<std::string> got = lirc.lines();
     lirc.stop();
 
-    std::vector<std::string> got = lirc.lines();
     got.erase(got.begin(), got.begin() + from);
     std::vector<std::string> want = {keyLine(5, 0, "KEY_5")};
     for (const std::string &l : heldLines(6, 12, "KEY_6"))
@@ -320,7 +337,7 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         Client bad;
-        ASSERT_TRUE(bad.open(Port, true) && bad.ready());
+        ASSERT_TRUE(bad.open(true) && bad.ready());
         row.misbehave(&bad);
         for (Client &c : readers)
             c.data.clear();
@@ -441,7 +458,9 @@ TEST_F(RemoteServer, OffUnlessTheSwitchIsOneAndAPortInUseIsToldOnce)
     HWND box = qxt::waitForDialog("QX770 Remote Control");
     ASSERT_NE(box, (HWND)NULL);
     EXPECT_EQ(qxt::messageBoxText(box),
-              "Port 8765 is in use by another program. The remote is not served to other programs.");
+              "Port " + std::to_string(Port) +
+                  " is in use by another program. The remote is not served to other "
+                  "programs.");
     POINT start = {300, 300};
     SetCursorPos(start.x, start.y);
     ASSERT_TRUE(press(6, 4)); // the keys work while the box is up
@@ -455,16 +474,29 @@ TEST_F(RemoteServer, OffUnlessTheSwitchIsOneAndAPortInUseIsToldOnce)
 
 TEST_F(RemoteServer, TheSettingCheckBoxSavesTheSwitchAndStartsOrStopsTheServer)
 {
-    serverSettings(0, 8766);
+    // No port stored: the box names the default.
+    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServerPort");
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServer", 0);
     ASSERT_TRUE(startTunerkey(&run));
-    EXPECT_FALSE(listening(8766));
+    PostMessageA(run.window, WM_COMMAND, IDM_SETTING, 0);
+    HWND first = qxt::waitForDialog("QX770 Remote Control - Setting");
+    ASSERT_NE(first, (HWND)NULL);
+    EXPECT_EQ(qxt::controlText(first, IDC_SERVE_REMOTE),
+              "Serve the remote to other programs (WinLIRC, port 8765)");
+    PostMessageA(first, WM_COMMAND, IDCANCEL, 0); // Escape: the dialog has no Cancel button
+    ASSERT_TRUE(qxt::waitForGone(first));
+    EXPECT_EQ(exitTunerkey(&run), 0);
+
+    serverSettings(0);
+    ASSERT_TRUE(startTunerkey(&run));
+    EXPECT_FALSE(listening());
     for (DWORD want : {1u, 0u}) {
         SCOPED_TRACE(want);
         PostMessageA(run.window, WM_COMMAND, IDM_SETTING, 0);
         HWND dlg = qxt::waitForDialog("QX770 Remote Control - Setting");
         ASSERT_NE(dlg, (HWND)NULL);
         EXPECT_EQ(qxt::controlText(dlg, IDC_SERVE_REMOTE),
-                  "Serve the remote to other programs (WinLIRC, port 8766)");
+                  "Serve the remote to other programs (WinLIRC, port " + std::to_string(Port) + ")");
         EXPECT_EQ(IsDlgButtonChecked(dlg, IDC_SERVE_REMOTE), want ? BST_UNCHECKED : BST_CHECKED);
         PostMessageA(GetDlgItem(dlg, IDC_SERVE_REMOTE), BM_CLICK, 0, 0);
         qxt::pumpMessages(200);
@@ -473,7 +505,7 @@ TEST_F(RemoteServer, TheSettingCheckBoxSavesTheSwitchAndStartsOrStopsTheServer)
         DWORD stored = 99;
         EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServer", &stored));
         EXPECT_EQ(stored, want);
-        EXPECT_TRUE(qxt::waitUntil([&] { return listening(8766) == (want == 1); }));
+        EXPECT_TRUE(qxt::waitUntil([&] { return listening() == (want == 1); }));
         // Winsock is in the process exactly while the server listens.
         EXPECT_EQ(moduleLoaded(run.child.pid, "wsock32.dll"), want == 1);
     }
