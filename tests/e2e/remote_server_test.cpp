@@ -413,6 +413,8 @@ TEST_F(RemoteServer, AnswersVersionListAndAnErrorAsLircdDoes)
 TEST_F(RemoteServer, WithAClientConnectedThePointerKeysGoToTheClientOnly)
 {
     ASSERT_TRUE(startTunerkey(&run));
+    qxt::MessageRecorder under("QxUnderPointer", "Under pointer", true);
+    SetWindowPos(under.hwnd(), HWND_TOP, 100, 100, 400, 300, SWP_SHOWWINDOW);
     POINT start = {200, 200};
     SetCursorPos(start.x, start.y);
     {
@@ -420,13 +422,37 @@ TEST_F(RemoteServer, WithAClientConnectedThePointerKeysGoToTheClientOnly)
         ASSERT_TRUE(c.open() && c.ready());
         ASSERT_TRUE(press(6, 6));
         ASSERT_TRUE(c.waitForLines(6));
+        ASSERT_TRUE(press(5));
+        ASSERT_TRUE(c.waitForLines(7));
         qxt::pumpMessages(300);
         EXPECT_EQ(cursor().x, start.x) << "the pointer moved although a client took the key";
+        EXPECT_TRUE(under.received(WM_LBUTTONDOWN).empty());
     }
     // The client gone, the pointer is the remote's again.
     qxt::pumpMessages(500);
     ASSERT_TRUE(press(6, 6));
     EXPECT_TRUE(qxt::waitUntil([&] { return cursor().x > start.x; }));
+
+    // A drag begun before a client came finishes on the pointer: the button is
+    // let go, and only then do the keys go to the client alone.
+    qxt::pumpMessages(300);
+    ASSERT_TRUE(press(5));
+    ASSERT_TRUE(under.waitFor(WM_LBUTTONDOWN));
+    Client c;
+    ASSERT_TRUE(c.open() && c.ready());
+    qxt::pumpMessages(300);
+    POINT before = cursor();
+    ASSERT_TRUE(press(6, 3));
+    EXPECT_TRUE(qxt::waitUntil([&] { return cursor().x > before.x; })) << "the drag stopped";
+    qxt::pumpMessages(300);
+    ASSERT_TRUE(press(5));
+    EXPECT_TRUE(under.waitFor(WM_LBUTTONUP));
+    qxt::pumpMessages(300);
+    before = cursor();
+    ASSERT_TRUE(press(6, 3));
+    ASSERT_TRUE(c.waitForLines(3 + 1 + 3));
+    qxt::pumpMessages(300);
+    EXPECT_EQ(cursor().x, before.x);
 }
 
 TEST_F(RemoteServer, OffUnlessTheSwitchIsOneAndAPortInUseIsToldOnce)

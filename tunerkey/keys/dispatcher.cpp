@@ -46,8 +46,9 @@ void probeAndSend(int key)
         }
     }
     // A program that takes the remote from the server has it to itself: the
-    // pointer stays where it is.
-    if (remoteClientCount() == 0)
+    // pointer stays where it is. Only a drag already under way (key 5 holds the
+    // button) finishes on the pointer, so that the button is never left down.
+    if (remoteClientCount() == 0 || mouseButtonHeld())
         mouseKey(key);
 }
 
