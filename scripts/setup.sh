@@ -8,6 +8,7 @@ pkgs=(
   mingw-w64-tools
   wine64 xvfb xauth x11-utils xdotool imagemagick
   googletest file procps locales nsis
+  lirc
 )
 
 missing=()

@@ -2,6 +2,7 @@
 #include "keys/keys.h"
 
 #include "apps/apps.h"
+#include "server/remote_server.h"
 
 namespace
 {
@@ -44,7 +45,11 @@ void probeAndSend(int key)
             return;
         }
     }
-    mouseKey(key);
+    // A program that takes the remote from the server has it to itself: the
+    // pointer stays where it is. Only a drag already under way (key 5 holds the
+    // button) finishes on the pointer, so that the button is never left down.
+    if (remoteClientCount() == 0 || mouseButtonHeld())
+        mouseKey(key);
 }
 
 } // namespace

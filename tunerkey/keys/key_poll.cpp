@@ -3,6 +3,7 @@
 #include "keys/keys.h"
 
 #include "capture/capture.h"
+#include "server/remote_server.h"
 
 namespace
 {
@@ -36,6 +37,8 @@ void pollRemote(HWND mainWindow)
         applyRepeatRule(&repeatState, code, GetTickCount(), anyTargetActive(), shutdownPrompt() != NULL);
     if (r.newKey)
         resetMouseStepCounter();
+    // Other programs get every read, before the rule thins a held key.
+    serveRemoteKey(code, repeatState.repeatCount);
     dispatchRemoteKey(mainWindow, r.key);
     // A key's action can hold the thread far longer than the repeat window: a
     // launch waits for the program to come up, a dialog for its answer. The next

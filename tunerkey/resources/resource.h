@@ -14,6 +14,8 @@
 
 // Control of the Setting dialog: the list of applications.
 #define IDC_APP_LIST 11
+// Control of the Setting dialog: the remote server's switch.
+#define IDC_SERVE_REMOTE 12
 
 // Commands of the main window.
 #define IDM_ABOUT 30

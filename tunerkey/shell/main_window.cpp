@@ -8,6 +8,7 @@
 #include "capture/capture.h"
 #include "keys/keys.h"
 #include "resources/resource.h"
+#include "server/remote_server.h"
 
 static bool CaptureFilterFound = true;
 
@@ -113,6 +114,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lPa
         break;
     case TRAY_CALLBACK_MESSAGE:
         onTrayCallback(window, lParam);
+        return 0;
+    case SERVER_SOCKET_MESSAGE:
+        onServerSocketMessage(wParam, lParam);
         return 0;
     }
     return DefWindowProcA(window, msg, wParam, lParam);

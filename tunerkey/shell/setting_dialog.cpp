@@ -53,6 +53,7 @@ static INT_PTR CALLBACK settingProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         applyDialogPlacement(dialog);
         fillList(dialog);
+        initServerCheckBox(dialog);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL) {
@@ -62,6 +63,7 @@ static INT_PTR CALLBACK settingProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
         if (LOWORD(wParam) == IDOK) {
             acceptChoice(dialog);
             EndDialog(dialog, IDOK);
+            acceptServerCheckBox(dialog);
             return TRUE;
         }
         break;

@@ -86,6 +86,15 @@ int settingValueOfLabel(const char *label);
 // The list index chosen at the last OK (or preselected), -1 before the first opening.
 int settingListIndex();
 
+// ---- the remote server's settings (server_settings.cpp) ------------------------------
+// Reads "RemoteServer", "RemoteServerPort" and "RemoteServerAnyAddress" and, when
+// the switch is 1, starts the server on the main window.
+void startConfiguredServer(HWND window);
+// The Setting dialog's check box: shown with the port, and on OK a changed switch
+// saved and the server started or stopped.
+void initServerCheckBox(HWND dialog);
+void acceptServerCheckBox(HWND dialog);
+
 void openAboutDialog(HWND owner);
 void openSettingDialog(HWND owner);
 // Modal; returns when the dialog has ended. Confirming runs ShutDownComputer.

@@ -33,6 +33,8 @@ bool finishStartup(HWND window)
         startPollTimer(window);
         configureWatchTimer(window);
     }
+    // After the timers: the keys work while a box says the server cannot start.
+    startConfiguredServer(window);
     return true;
 }
 

@@ -2,6 +2,7 @@
 #include "shell/shell.h"
 
 #include "keys/keys.h"
+#include "server/remote_server.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
@@ -16,5 +17,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 0;
     int code = runMessageLoop();
     killRunningTimers();
+    stopRemoteServer();
     return code;
 }
