@@ -64,10 +64,32 @@ static void keepTrayIcon()
     SetTimer(TrayIcon.hWnd, TRAY_RETRY_TIMER, TrayRetryInterval, retryTrayIcon);
 }
 
+// From Windows Vista on, an instance started elevated is not sent Explorer's
+// broadcast unless it lets the message in; older systems lack the calls.
+static void admitTaskbarCreated(HWND window)
+{
+    typedef BOOL(WINAPI * FilterForWindow)(HWND, UINT, DWORD, void *);
+    typedef BOOL(WINAPI * FilterForProcess)(UINT, DWORD);
+    const DWORD Allow = 1; // MSGFLT_ALLOW, and MSGFLT_ADD of the older call
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (user32 == NULL)
+        return;
+    // Through a pointer of no type: the real one is known here.
+    FilterForWindow forWindow =
+        (FilterForWindow)(void *)GetProcAddress(user32, "ChangeWindowMessageFilterEx");
+    FilterForProcess forProcess =
+        (FilterForProcess)(void *)GetProcAddress(user32, "ChangeWindowMessageFilter");
+    if (forWindow != NULL)
+        forWindow(window, TaskbarCreatedMessage, Allow, NULL);
+    else if (forProcess != NULL)
+        forProcess(TaskbarCreatedMessage, Allow);
+}
+
 bool addTrayIcon(HWND window, UINT id, HICON icon, const char *tip)
 {
     if (TaskbarCreatedMessage == 0)
         TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    admitTaskbarCreated(window);
     TrayIcon.cbSize = sizeof TrayIcon;
     TrayIcon.hWnd = window;
     TrayIcon.uID = id;
