@@ -233,12 +233,12 @@ void shutDown()
     say(qxt::waitForGone(dlg) ? "   the dialog closed: shut-down cancelled" : "   !! the dialog stayed open");
 }
 
-void dialogs(const Tunerkey &run)
+void dialogs(const Tunerkey &)
 {
     say("");
     say("== Tray menu and dialogs ==");
-    // Up from no selection is Exit; once more is About.
-    if (!trayMenuKeys({VK_UP, VK_UP, VK_RETURN}, "tray-menu", "About"))
+    // Up from no selection is Exit; then Setting..., then About.
+    if (!trayMenuKeys({VK_UP, VK_UP, VK_UP, VK_RETURN}, "tray-menu", "About"))
         return problem("no tray menu");
     HWND about = qxt::waitForDialog("QX770 Remote Control - About");
     if (about != NULL) {
@@ -249,10 +249,11 @@ void dialogs(const Tunerkey &run)
     } else {
         problem("no About dialog");
     }
-    PostMessageA(run.window, WM_COMMAND, IDM_SETTING, 0);
+    if (!trayMenuKeys({VK_UP, VK_UP, VK_RETURN}, NULL, "Setting..."))
+        return problem("no tray menu");
     HWND setting = qxt::waitForDialog("QX770 Remote Control - Setting");
     if (setting != NULL) {
-        say("   Setting dialog (Alt+?): the application the power key starts");
+        say("   Setting dialog: the application the power key starts");
         RECT r = frameOf(setting);
         snap("setting-dialog", &r);
         PostMessageA(setting, WM_COMMAND, IDCANCEL, 0);

@@ -23,7 +23,11 @@ qx_pick_loader() {
 }
 qx_pick_loader
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No Mono or Gecko prompts. No winemenubuilder: wineboot starts it with every
+# session, and it writes the desktop's menus and file types into $HOME, which all
+# parallel benches share; its own desktop process then ends under the program
+# under test, which has to start another one.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 export QX_WINE_TIMEOUT=${QX_WINE_TIMEOUT:-120}
 
 # Every Wine call has a time limit: an unanswered modal dialog blocks for ever.

@@ -59,6 +59,16 @@ class Program : public ::testing::Test
 
 TEST_F(Program, StartsHiddenInTheTrayClosesTheOlderProgramAndStaysSingle)
 {
+    // An instance in another user's session has no window here, only the mutex it holds.
+    HANDLE elsewhere = CreateMutexA(NULL, FALSE, "Global\\" TK_INSTANCE_MUTEX);
+    ASSERT_NE(elsewhere, (HANDLE)NULL);
+    qxt::Child blocked;
+    ASSERT_TRUE(startTunerkey(&blocked));
+    EXPECT_EQ(qxt::waitProcess(&blocked, 5000), 0);
+    EXPECT_EQ(FindWindowA(TK_WINDOW_CLASS, NULL), (HWND)NULL);
+    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, Key));
+    CloseHandle(elsewhere);
+
     qxt::MessageRecorder older("QxOlder", "Rudov Aridur Ezerodo 2.0 (QX770)");
     qxt::MessageRecorder lookalike("QxLookalike", "x Rudov Aridur Ezerodo");
 

@@ -17,7 +17,11 @@ class Settings : public ::testing::Test
         qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key);
         setDefaultTvApp(1);
     }
-    void TearDown() override { qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key); }
+    void TearDown() override
+    {
+        openSettingsKeyCall = RegOpenKeyExA;
+        qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key);
+    }
 
     static void setRaw(const char *name, DWORD type, const void *data, DWORD size)
     {
@@ -119,4 +123,34 @@ TEST_F(Settings, SaveOverwritesOnlyAnExistingValue)
     qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key);
     EXPECT_FALSE(SaveDefaultApp());
     EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, Key));
+}
+
+// Windows gives a standard user (or an administrator not elevated) read access to
+// the machine's keys and refuses more; Wine grants everything, so the refusal is played.
+static LONG WINAPI refuseFullAccess(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key)
+{
+    if (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY))
+        return ERROR_ACCESS_DENIED;
+    return RegOpenKeyExA(root, path, options, access, key);
+}
+
+TEST_F(Settings, ReadAccessAloneReadsWhatIsStoredAndWritesNothing)
+{
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP", 3);
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, Key, "AlwaysRemoteOff", 1);
+    openSettingsKeyCall = refuseFullAccess;
+    LoadSettings();
+    EXPECT_EQ(defaultTvApp(), 3);
+    EXPECT_TRUE(alwaysRemoteOff());
+
+    // A missing value keeps its default and is not written back.
+    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, Key, "AlwaysRemoteOff");
+    qxt::Snapshot before = qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, Key);
+    LoadSettings();
+    EXPECT_FALSE(alwaysRemoteOff());
+    // A save fails.
+    setDefaultTvApp(4);
+    EXPECT_FALSE(SaveDefaultApp());
+    qxt::SnapshotDiff d = qxt::diffSnapshots(before, qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, Key));
+    EXPECT_TRUE(d.empty()) << qxt::describe(d);
 }

@@ -12,6 +12,8 @@
 #include "shell/shell_internal.h"
 #include "tray_bench.h"
 
+#include <shellapi.h>
+
 #include <atomic>
 #include <string>
 #include <thread>
@@ -44,8 +46,10 @@ template <typename F> static bool whilePumping(F work)
     return ended;
 }
 
-// Presses the icon, reads the menu that opens, and answers it with `keys`.
-static std::vector<std::string> pressAndRead(bool right, const std::vector<WPARAM> &keys)
+// Presses the icon, reads the menu that opens, and answers it with `keys`; then
+// `after`, when given, runs on the second thread (to answer what the choice opened).
+static std::vector<std::string> pressAndRead(bool right, const std::vector<WPARAM> &keys,
+                                             void (*after)() = NULL)
 {
     std::vector<std::string> lines;
     whilePumping([&] {
@@ -67,13 +71,15 @@ static std::vector<std::string> pressAndRead(bool right, const std::vector<WPARA
         for (WPARAM k : keys)
             menuKey(menuWindow, k);
         qxt::waitUntil([&] { return !IsWindowVisible(menuWindow); });
+        if (after != NULL)
+            after();
     });
     return lines;
 }
 
 typedef std::vector<std::string> Lines;
 
-TEST_F(Shell, IconCarriesTheTip)
+TEST_F(Shell, IconCarriesTheTipAndTheSmallImageAndOutlivesTheTaskbar)
 {
     ASSERT_NE(Window, (HWND)NULL);
     ASSERT_TRUE(captureFilterFound()) << "the simulated card's filter";
@@ -83,11 +89,28 @@ TEST_F(Shell, IconCarriesTheTip)
     SendMessageA(Window, TRAY_CALLBACK_MESSAGE, 0, WM_MOUSEMOVE);
     EXPECT_STREQ(trayIconRecord().szTip, "QX770 Remote Control");
     EXPECT_TRUE(trayIconPresent(Window, TRAY_ICON_ID));
+
+    // The group's own small image, not the large one for the shell to shrink.
+    ICONINFO info = {};
+    BITMAP image = {};
+    ASSERT_TRUE(GetIconInfo(trayIconRecord().hIcon, &info));
+    GetObjectA(info.hbmColor, sizeof image, &image);
+    EXPECT_EQ(image.bmWidth, GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(image.bmHeight, GetSystemMetrics(SM_CYSMICON));
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+
+    // The taskbar made anew (Explorer restarted) has lost the icon: it comes back.
+    TrayIconData lost = trayIconRecord();
+    Shell_NotifyIconA(NIM_DELETE, reinterpret_cast<NOTIFYICONDATAA *>(&lost));
+    ASSERT_FALSE(trayIconPresent(Window, TRAY_ICON_ID));
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(qxt::waitUntil([] { return trayIconPresent(Window, TRAY_ICON_ID); }, 1000));
 }
 
 TEST_F(Shell, MenuFollowsHomeTheaterForBothButtons)
 {
-    const Lines tail = {"-", "About", "-", "Exit"};
+    const Lines tail = {"-", "About", "Setting...", "-", "Exit"};
     struct Case {
         int installed;
         bool running;
@@ -111,15 +134,28 @@ TEST_F(Shell, MenuFollowsHomeTheaterForBothButtons)
     }
 }
 
-TEST_F(Shell, ChoosingHomeTheaterRunsItsCommand)
+static bool SettingOpened;
+
+TEST_F(Shell, ChoosingAnEntryRunsItsCommand)
 {
     homeTheaterTarget.installed = 1;
     // Running, so that the command raises it rather than starting it.
     qxt::MessageRecorder player("QxPlayer", "Home Theater 5");
     setDefaultTvApp(2);
-    EXPECT_EQ(pressAndRead(false, {VK_DOWN, VK_RETURN}).size(), 5u);
+    EXPECT_EQ(pressAndRead(false, {VK_DOWN, VK_RETURN}).size(), 6u);
     // Command 1102 makes Home Theater the default, in memory only.
     EXPECT_TRUE(qxt::waitUntil([] { return defaultTvApp() == 1; }, 3000));
+
+    // Up from no selection is Exit, then Setting...: the Setting dialog. (The other
+    // button: a second left press this soon would be a double click.)
+    SettingOpened = false;
+    pressAndRead(true, {VK_UP, VK_UP, VK_RETURN}, [] {
+        HWND dlg = qxt::waitForDialog("QX770 Remote Control - Setting");
+        SettingOpened = dlg != NULL;
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        qxt::waitForGone(dlg);
+    });
+    EXPECT_TRUE(SettingOpened);
 }
 
 static std::vector<UINT> ExitCalls;

@@ -21,10 +21,13 @@ bool dialogPlacementFor(int fullScreenWidth, POINT *position)
     return false;
 }
 
-void applyDialogPlacement(HWND dialog)
+void applyDialogPlacement(HWND dialog, bool alwaysTopmost)
 {
     POINT at;
-    // Any other width keeps the template's position and z-order.
+    // Any other width keeps the template's position, and its z-order unless the
+    // dialog must never open behind another window.
     if (dialogPlacementFor(GetSystemMetrics(SM_CXFULLSCREEN), &at))
         SetWindowPos(dialog, HWND_TOPMOST, at.x, at.y, 0, 0, SWP_NOSIZE);
+    else if (alwaysTopmost)
+        SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }

@@ -88,16 +88,27 @@ static bool runCommand(HWND window, int id)
     return false;
 }
 
+// The notification area shows small icons: the group's own 16x16 image (or the
+// size the system asks for) rather than the 32x32 one shrunk by the shell.
+static HICON smallProgramIcon(HINSTANCE instance)
+{
+    return (HICON)LoadImageA(instance, MAKEINTRESOURCEA(IDI_PROGRAM), IMAGE_ICON,
+                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
+}
+
 static void onCreate(HWND window)
 {
     if (!openCaptureFilter())
         CaptureFilterFound = false;
     initPointerLimits();
-    addTrayIcon(window, TRAY_ICON_ID, LoadIconA(Instance, MAKEINTRESOURCEA(IDI_PROGRAM)), TK_CAPTION);
+    addTrayIcon(window, TRAY_ICON_ID, smallProgramIcon(Instance), TK_CAPTION);
 }
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    // A registered message: its number is known only at run time.
+    if (onTaskbarCreated(msg))
+        return 0;
     switch (msg) {
     case WM_CREATE:
         onCreate(window);
@@ -134,7 +145,7 @@ HWND createMainWindow(HINSTANCE instance)
     wc.lpfnWndProc = mainWindowProc;
     wc.hInstance = instance;
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PROGRAM));
-    wc.hIconSm = wc.hIcon;
+    wc.hIconSm = smallProgramIcon(instance);
     wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
     wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
     wc.lpszClassName = ClassName;

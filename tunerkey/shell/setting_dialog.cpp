@@ -10,6 +10,9 @@ static int SettingListIndex = -1;
 // Text of the entry chosen at the last OK; kept between openings.
 static char SettingText[128];
 
+static const char SaveFailedText[] = "The setting could not be saved.\n\n"
+                                     "The power key starts the chosen application until the program ends.";
+
 int settingListIndex()
 {
     return SettingListIndex;
@@ -43,7 +46,9 @@ static void acceptChoice(HWND dialog)
     int chosen = settingValueOfLabel(SettingText);
     if (chosen != 0 && chosen != defaultTvApp()) {
         setDefaultTvApp(chosen);
-        SaveDefaultApp();
+        // The choice holds for this run either way; the user learns it will not outlast it.
+        if (!SaveDefaultApp())
+            MessageBoxA(dialog, SaveFailedText, TK_CAPTION, MB_OK | MB_ICONWARNING);
     }
 }
 

@@ -6,6 +6,8 @@
 // DefaultTVAPP itself is held by the keys room, which acts on it.
 static bool AlwaysRemoteOff = false;
 
+OpenKeyCall openSettingsKeyCall = RegOpenKeyExA;
+
 bool alwaysRemoteOff()
 {
     return AlwaysRemoteOff;
@@ -24,23 +26,42 @@ static void writeNumber(HKEY key, const char *name, DWORD number)
     RegFlushKey(key);
 }
 
+static bool openSettingsKey(REGSAM access, HKEY *key)
+{
+    return openSettingsKeyCall(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, access, key) == ERROR_SUCCESS;
+}
+
+// Takes the stored values; with `writable`, a missing one is stored with its default.
+static void loadValues(HKEY key, bool writable)
+{
+    DWORD number = 0;
+    if (readNumber(key, "DefaultTVAPP", &number))
+        setDefaultTvApp((int)number);
+    else if (writable)
+        writeNumber(key, "DefaultTVAPP", (DWORD)defaultTvApp());
+    number = 0;
+    if (readNumber(key, "AlwaysRemoteOff", &number))
+        AlwaysRemoteOff = number == 1;
+    else {
+        // Missing or unreadable: the default holds, and is stored when it can be.
+        AlwaysRemoteOff = false;
+        if (writable)
+            writeNumber(key, "AlwaysRemoteOff", 0);
+    }
+}
+
 bool LoadSettings()
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        DWORD number = 0;
-        if (readNumber(key, "DefaultTVAPP", &number))
-            setDefaultTvApp((int)number);
-        else
-            writeNumber(key, "DefaultTVAPP", (DWORD)defaultTvApp());
-        number = 0;
-        if (readNumber(key, "AlwaysRemoteOff", &number))
-            AlwaysRemoteOff = number == 1;
-        else {
-            // Missing or unreadable: the default is stored and holds.
-            AlwaysRemoteOff = false;
-            writeNumber(key, "AlwaysRemoteOff", 0);
-        }
+    if (openSettingsKey(KEY_ALL_ACCESS, &key)) {
+        loadValues(key, true);
+        RegCloseKey(key);
+        return true;
+    }
+    // A standard user, or an administrator not elevated, may read the machine's
+    // settings but not change them: what an administrator stored still holds.
+    if (openSettingsKey(KEY_READ, &key)) {
+        loadValues(key, false);
         RegCloseKey(key);
         return true;
     }
@@ -57,7 +78,7 @@ bool LoadSettings()
 bool SaveDefaultApp()
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (!openSettingsKey(KEY_ALL_ACCESS, &key))
         return false;
     // Only an existing value is overwritten: a deleted one stays deleted.
     DWORD stored = 0;

@@ -19,6 +19,10 @@ HINSTANCE appInstance();
 // Posts WM_CLOSE and WM_DESTROY to the first top-level window whose title begins
 // with TK_OLDER_PROGRAM_TITLE; true when one was found.
 bool closeOlderProgram();
+// One instance per machine, whatever the session: the named mutex every instance
+// holds ("Global\" TK_INSTANCE_MUTEX where sessions exist). False when another holds it.
+#define TK_INSTANCE_MUTEX "Orvane QX770 Remote Control"
+bool claimSingleInstance();
 // Registers the window class and creates the hidden main window (which opens the
 // capture filter, sets up the pointer limits and adds the tray icon). NULL on failure.
 HWND createMainWindow(HINSTANCE instance);
@@ -39,15 +43,18 @@ enum {
 };
 
 // Fills the tray icon record (shell_internal.h) and adds it; the tip is cut to 63
-// characters, empty when NULL.
+// characters, empty when NULL. A refused add is tried again on a timer for a while.
 bool addTrayIcon(HWND window, UINT id, HICON icon, const char *tip);
+// The main window's share of every message: true for the shell's "TaskbarCreated"
+// (the taskbar made anew), after which the icon is added again until removeTrayIcon.
+bool onTaskbarCreated(UINT msg);
 // Re-sends the unchanged record.
 bool refreshTrayIcon();
 bool removeTrayIcon(HWND window, UINT id);
 // Message 1001 of the main window: lParam is the mouse message.
 void onTrayCallback(HWND window, LPARAM mouseMessage);
 // The popup menu: Home Theater (only when installed, checked when running),
-// separator, About, separator, Exit.
+// separator, About, Setting..., separator, Exit.
 HMENU buildTrayMenu(bool homeTheaterInstalled, bool homeTheaterRunning);
 // Builds the menu for this press (the previous one is destroyed) and tracks it
 // at the pointer; the choice arrives as WM_COMMAND.
@@ -58,17 +65,23 @@ void destroyTrayMenu();
 // ---- settings (settings.cpp) -------------------------------------------------------
 #define TK_SETTINGS_KEY "SOFTWARE\\Orvane Multimedia\\QX770 Utilities"
 
-// Reads DefaultTVAPP and AlwaysRemoteOff, writing back whatever is missing.
+// Reads DefaultTVAPP and AlwaysRemoteOff, writing back whatever is missing; where
+// only read access is granted, reads them and writes nothing.
 bool LoadSettings();
 // Overwrites the stored DefaultTVAPP with the one in memory; only an existing value.
 bool SaveDefaultApp();
 bool alwaysRemoteOff();
+// How the settings key is opened (RegOpenKeyExA); tests replace it to refuse full
+// access, as Windows does for a standard user: Wine grants every access.
+typedef LONG(WINAPI *OpenKeyCall)(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key);
+extern OpenKeyCall openSettingsKeyCall;
 
 // ---- dialogs (dialog_placement.cpp, setting_list.cpp, *_dialog.cpp) ----------------------
 // Where the dialogs go for a full-screen width; false for a width not in the table.
 bool dialogPlacementFor(int fullScreenWidth, POINT *position);
-// Moves the dialog (and makes it topmost) when the screen width is in the table.
-void applyDialogPlacement(HWND dialog);
+// Moves the dialog (and makes it topmost) when the screen width is in the table;
+// `alwaysTopmost` makes it topmost on any other width too, where it stays put.
+void applyDialogPlacement(HWND dialog, bool alwaysTopmost = false);
 
 // The Setting dialog's list: the installed key-driven applications, in the order
 // of the table of applications.

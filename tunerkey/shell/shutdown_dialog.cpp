@@ -27,7 +27,9 @@ static INT_PTR CALLBACK shutdownProc(HWND dialog, UINT msg, WPARAM wParam, LPARA
         SetForegroundWindow(dialog);
         SetActiveWindow(dialog);
         setShutdownPrompt(dialog);
-        applyDialogPlacement(dialog);
+        // Every remote key answers it, so it must never be hidden behind a window:
+        // a later power press would switch the computer off unseen.
+        applyDialogPlacement(dialog, true);
         return TRUE;
     }
     WPARAM code = msg == WM_COMMAND ? LOWORD(wParam) : wParam;

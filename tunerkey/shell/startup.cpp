@@ -3,6 +3,7 @@
 #include "shell/shell.h"
 
 #include "apps/window_search.h"
+#include "common/windows_family.h"
 #include "keys/keys.h"
 #include "resources/resource.h"
 #include "shell/shell_internal.h"
@@ -15,6 +16,27 @@ bool closeOlderProgram()
     // Asked, not waited for: the older program ends in its own time.
     PostMessageA(older, WM_CLOSE, 0, 0);
     PostMessageA(older, WM_DESTROY, 0, 0);
+    return true;
+}
+
+bool claimSingleInstance()
+{
+    // The "Global\" namespace spans the sessions of fast user switching and
+    // Terminal Services, from Windows 2000 on; NT 4.0 and Windows 9x have one
+    // session and take no backslash in an object's name.
+    OSVERSIONINFOA v = WindowsVersion();
+    bool sessions = v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion >= 5;
+    HANDLE mutex = CreateMutexA(NULL, FALSE, sessions ? "Global\\" TK_INSTANCE_MUTEX : TK_INSTANCE_MUTEX);
+    if (mutex == NULL) {
+        // Another user's instance holds it (its default security admits only that
+        // user); any other failure leaves the window check alone to decide.
+        return GetLastError() != ERROR_ACCESS_DENIED;
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return false;
+    }
+    // Held for the rest of the run: it goes with the process.
     return true;
 }
 

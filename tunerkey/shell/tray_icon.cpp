@@ -17,6 +17,20 @@ static_assert(sizeof(TrayIconData) == 88, "88-byte record in the 32-bit build");
 #endif
 
 static TrayIconData TrayIcon;
+// Between addTrayIcon and removeTrayIcon: the icon is to be shown, and is put back
+// when the shell loses it.
+static bool TrayIconWanted = false;
+
+// A shell that is not up yet (at log-on) refuses the icon: it is tried again every
+// two seconds for two minutes, then the program stops trying.
+enum { TRAY_RETRY_TIMER = 3 };
+static const UINT TrayRetryInterval = 2000;
+static const int TrayRetryLimit = 60;
+static int TrayRetriesLeft = 0;
+
+// Registered by Explorer: broadcast to every top-level window when the taskbar is
+// created again, as after Explorer restarts; icons must then be added anew.
+static UINT TaskbarCreatedMessage = 0;
 
 const TrayIconData &trayIconRecord()
 {
@@ -28,8 +42,54 @@ static bool notify(DWORD message, TrayIconData *data)
     return Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA *>(data)) != FALSE;
 }
 
+// The icon there, whether added now or still there from before (NIM_ADD fails then).
+static bool showTrayIcon()
+{
+    return notify(NIM_ADD, &TrayIcon) || notify(NIM_MODIFY, &TrayIcon);
+}
+
+static void CALLBACK retryTrayIcon(HWND window, UINT, UINT_PTR id, DWORD)
+{
+    if (!TrayIconWanted || showTrayIcon() || --TrayRetriesLeft <= 0)
+        KillTimer(window, id);
+}
+
+static void keepTrayIcon()
+{
+    if (showTrayIcon()) {
+        KillTimer(TrayIcon.hWnd, TRAY_RETRY_TIMER);
+        return;
+    }
+    TrayRetriesLeft = TrayRetryLimit;
+    SetTimer(TrayIcon.hWnd, TRAY_RETRY_TIMER, TrayRetryInterval, retryTrayIcon);
+}
+
+// From Windows Vista on, an instance started elevated is not sent Explorer's
+// broadcast unless it lets the message in; older systems lack the calls.
+static void admitTaskbarCreated(HWND window)
+{
+    typedef BOOL(WINAPI * FilterForWindow)(HWND, UINT, DWORD, void *);
+    typedef BOOL(WINAPI * FilterForProcess)(UINT, DWORD);
+    const DWORD Allow = 1; // MSGFLT_ALLOW, and MSGFLT_ADD of the older call
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (user32 == NULL)
+        return;
+    // Through a pointer of no type: the real one is known here.
+    FilterForWindow forWindow =
+        (FilterForWindow)(void *)GetProcAddress(user32, "ChangeWindowMessageFilterEx");
+    FilterForProcess forProcess =
+        (FilterForProcess)(void *)GetProcAddress(user32, "ChangeWindowMessageFilter");
+    if (forWindow != NULL)
+        forWindow(window, TaskbarCreatedMessage, Allow, NULL);
+    else if (forProcess != NULL)
+        forProcess(TaskbarCreatedMessage, Allow);
+}
+
 bool addTrayIcon(HWND window, UINT id, HICON icon, const char *tip)
 {
+    if (TaskbarCreatedMessage == 0)
+        TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    admitTaskbarCreated(window);
     TrayIcon.cbSize = sizeof TrayIcon;
     TrayIcon.hWnd = window;
     TrayIcon.uID = id;
@@ -37,7 +97,20 @@ bool addTrayIcon(HWND window, UINT id, HICON icon, const char *tip)
     TrayIcon.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
     TrayIcon.hIcon = icon;
     CopyText(TrayIcon.szTip, sizeof TrayIcon.szTip, tip != NULL ? tip : "");
-    return notify(NIM_ADD, &TrayIcon);
+    TrayIconWanted = true;
+    bool added = notify(NIM_ADD, &TrayIcon);
+    if (!added)
+        keepTrayIcon();
+    return added;
+}
+
+bool onTaskbarCreated(UINT msg)
+{
+    if (msg == 0 || msg != TaskbarCreatedMessage)
+        return false;
+    if (TrayIconWanted)
+        keepTrayIcon();
+    return true;
 }
 
 bool refreshTrayIcon()
@@ -47,6 +120,10 @@ bool refreshTrayIcon()
 
 bool removeTrayIcon(HWND window, UINT id)
 {
+    if (window == TrayIcon.hWnd && id == TrayIcon.uID) {
+        TrayIconWanted = false;
+        KillTimer(window, TRAY_RETRY_TIMER);
+    }
     TrayIconData gone;
     memset(&gone, 0, sizeof gone);
     gone.cbSize = sizeof gone;

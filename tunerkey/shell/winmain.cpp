@@ -4,12 +4,18 @@
 #include "keys/keys.h"
 #include "server/remote_server.h"
 
+#include <commctrl.h>
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     closeOlderProgram();
-    // A second start leaves the running instance alone and ends at once.
-    if (FindWindowA(TK_WINDOW_CLASS, NULL) != NULL)
+    // A second start leaves the running instance alone and ends at once, also when
+    // that instance runs in another user's session.
+    if (FindWindowA(TK_WINDOW_CLASS, NULL) != NULL || !claimSingleInstance())
         return 0;
+    // The manifest asks for common controls 6: Windows XP creates the dialogs'
+    // controls only once that library is loaded.
+    InitCommonControls();
     HWND window = createMainWindow(instance);
     if (window == NULL)
         return 0;
