@@ -302,6 +302,43 @@ TEST_F(Poll, PowerKeyAndKey15ActOncePerPress)
     setDefaultTvApp(0);
 }
 
+// A raise that the system makes slow (the application busy as it comes forward).
+BOOL WINAPI slowRaise(HWND window)
+{
+    Sleep(600);
+    return SetForegroundWindow(window);
+}
+
+// A press held while the thread is held far past the repeat window is still one
+// press: by the key's own action (a slow raise), or by a wait of the program's own
+// between two ticks (the launch watch's 2000 ms with nothing to watch).
+TEST_F(Poll, PressHeldThroughASlowActionOrAWaitActsOnce)
+{
+    std::string log = qxt::makeTempDir("slow") + "\\standin.log";
+    ASSERT_TRUE(standin::start("--role powervcr --stay", log, &runningApp));
+    powerVcrTarget.active = 1;
+    size_t before = standin::lines(log).size();
+    raiseWindowCall = slowRaise;
+    pressAndWait(12, 8); // Ctrl+U, typed after the raise
+    raiseWindowCall = SetForegroundWindow;
+    ASSERT_TRUE(standin::sync(runningApp.window, log));
+    int chords = 0;
+    for (const std::string &l : standin::linesFrom(log, before))
+        chords += standin::matches(l, "KEYDOWN main 0x55 * C");
+    EXPECT_EQ(chords, 1) << "a slow action made the rest of the press new presses";
+    standin::stop(&runningApp);
+    powerVcrTarget.active = 0;
+
+    // Key 0 with no target: one left click, held through the watch's wait.
+    qxt::MessageRecorder under("QxUnderPointer2", "Under pointer", true);
+    SetWindowPos(under.hwnd(), HWND_TOP, 300, 200, 300, 300, SWP_SHOWWINDOW);
+    qxt::pumpMessages(300);
+    startWatchTimer(); // its first tick, a second from now, waits 2000 ms
+    pressAndWait(0, 30);
+    EXPECT_FALSE(watchTimer().running);
+    EXPECT_EQ(under.received(WM_LBUTTONDOWN).size(), 1u) << "the press after the wait clicked again";
+}
+
 // A default application that cannot be started is reported in one box per press,
 // the key held or pressed again while the box is up.
 TEST_F(Poll, DefaultThatCannotStartIsReportedOnceWhileItsBoxIsUp)

@@ -17,5 +17,6 @@ void WinDvdDriver::close()
     if (w == NULL)
         return;
     PostMessageA(w, WM_KEYDOWN, 'X', 0x002D0001);
+    noteClosingWindow(GetParent(w));
     setTargetActive(winDvdTarget, false);
 }
