@@ -333,9 +333,15 @@ TEST_F(Poll, PressHeldThroughASlowActionOrAWaitActsOnce)
     qxt::MessageRecorder under("QxUnderPointer2", "Under pointer", true);
     SetWindowPos(under.hwnd(), HWND_TOP, 300, 200, 300, 300, SWP_SHOWWINDOW);
     qxt::pumpMessages(300);
+    configureWatchTimer(mainWindow());
+    for (int app = 0; app < WATCHED_APP_COUNT; ++app)
+        clearLaunchWatch((WatchedApp)app);
     startWatchTimer(); // its first tick, a second from now, waits 2000 ms
+    ASSERT_TRUE(watchTimer().running);
+    DWORD start = GetTickCount();
     pressAndWait(0, 30);
-    EXPECT_FALSE(watchTimer().running);
+    EXPECT_FALSE(watchTimer().running) << "the watch's tick ran meanwhile";
+    EXPECT_GE(GetTickCount() - start, 3000u) << "the press was held through the watch's wait";
     EXPECT_EQ(under.received(WM_LBUTTONDOWN).size(), 1u) << "the press after the wait clicked again";
 }
 
