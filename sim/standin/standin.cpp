@@ -14,17 +14,26 @@
 //   --video         a direct child window titled "VideoWindow2"
 //   --stay          ignore the role's own close signal (WM_CLOSE still closes)
 //   --lifetime MS   end after MS milliseconds (default 120000)
-// The ini keys are role, log, title, class, video, stay, lifetime.
+//   --close-delay MS  take MS milliseconds to close after the close signal, as an
+//                   application that saves first: it sends a message to every other
+//                   top-level window (as one that tells the others it goes) and
+//                   then stays, logging what reaches it, until it goes
+// The ini keys are role, log, title, class, video, stay, lifetime, closedelay.
 //
 // Each role ends on its application's own close signal, as the drivers send it:
 // Ctrl+X (powervcr, honestech), command 1 (tivra), Alt+Ctrl+Shift+F8
-// (hometheater), key-down X with lParam 0x002D0001 (windvd, winrip).
+// (hometheater), key-down X with lParam 0x002D0001 (windvd, winrip). Home Theater
+// registers its two Alt+Ctrl+Shift chords as system-wide hot keys, as the real
+// application does: id 1 Home (its key 15 action), id 2 F8 (its close); they
+// arrive as WM_HOTKEY whichever window has the focus.
 //
 // Log lines (fields separated by one blank; WIN is main, child or video):
 //   START role pid exe
 //   KEYDOWN|KEYUP|SYSKEYDOWN|SYSKEYUP|CHAR|SYSCHAR WIN 0xWPARAM 0xLPARAM MODS
 //       MODS: the held modifiers as letters A(lt) C(trl) S(hift), or "-"
 //   CMD WIN WPARAM LPARAM          message 3024 (decimal)
+//   HOTKEY WIN ID                  WM_HOTKEY (decimal id); NOHOTKEY ID: not registered
+//   CLOSING                        the close signal came: the window goes after the delay
 //   CLOSE WIN                      WM_CLOSE received
 //   ACTIVE WIN | INACTIVE WIN      WM_ACTIVATE; APP-ACTIVE / APP-INACTIVE main: WM_ACTIVATEAPP
 //   FOCUS WIN                      took the keyboard focus
@@ -73,7 +82,14 @@ struct Options {
     bool video;
     bool stay;
     DWORD lifetime;
+    DWORD closeDelay;
 };
+
+const int HOTKEY_HOME = 1;
+const int HOTKEY_CLOSE = 2;
+const UINT_PTR LIFETIME_TIMER = 1;
+const UINT_PTR CLOSE_TIMER = 2;
+bool closing = false;
 
 Options opt;
 const Role *role;
@@ -135,8 +151,7 @@ bool isCloseSignal(UINT msg, WPARAM w, LPARAM l)
     case CLOSE_CTRL_X:
         return msg == WM_KEYDOWN && w == 'X' && down(VK_CONTROL);
     case CLOSE_ALT_CTRL_SHIFT_F8:
-        return (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) && w == VK_F8 && down(VK_MENU) &&
-               down(VK_CONTROL) && down(VK_SHIFT);
+        return msg == WM_HOTKEY && w == HOTKEY_CLOSE;
     case CLOSE_X_KEYDOWN:
         return msg == WM_KEYDOWN && w == 'X' && l == 0x002D0001;
     case CLOSE_COMMAND_1:
@@ -149,6 +164,28 @@ void quit(const char *reason)
 {
     logLine("QUIT %s", reason);
     DestroyWindow(mainWindow);
+}
+
+BOOL CALLBACK sendTo(HWND window, LPARAM)
+{
+    DWORD_PTR result;
+    if (window != mainWindow)
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+    return TRUE;
+}
+
+void closeSignalled()
+{
+    if (opt.stay || closing)
+        return;
+    if (opt.closeDelay == 0) {
+        quit("close-signal");
+        return;
+    }
+    closing = true;
+    logLine("CLOSING");
+    EnumWindows(sendTo, 0);
+    SetTimer(mainWindow, CLOSE_TIMER, opt.closeDelay, NULL);
 }
 
 const char *keyMessageName(UINT msg)
@@ -178,15 +215,20 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         modifiers(mods);
         logLine("%s %s 0x%02X 0x%08lX %s", key, windowName(hwnd), (unsigned)wParam, (unsigned long)lParam,
                 mods);
-        if (!opt.stay && isCloseSignal(msg, wParam, lParam))
-            quit("close-signal");
+        if (isCloseSignal(msg, wParam, lParam))
+            closeSignalled();
         return 0; // keys never reach DefWindowProc: Alt would open a system menu
     }
     switch (msg) {
     case COMMAND_MESSAGE:
         logLine("CMD %s %lu %ld", windowName(hwnd), (unsigned long)wParam, (long)lParam);
-        if (!opt.stay && isCloseSignal(msg, wParam, lParam))
-            quit("close-signal");
+        if (isCloseSignal(msg, wParam, lParam))
+            closeSignalled();
+        return 0;
+    case WM_HOTKEY:
+        logLine("HOTKEY %s %lu", windowName(hwnd), (unsigned long)wParam);
+        if (isCloseSignal(msg, wParam, lParam))
+            closeSignalled();
         return 0;
     case MARK_MESSAGE:
         logLine("MARK %lu", (unsigned long)wParam);
@@ -212,7 +254,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             logLine("RESTORED main");
         break;
     case WM_TIMER:
-        quit("lifetime");
+        quit(wParam == CLOSE_TIMER ? "close-signal" : "lifetime");
         return 0;
     case WM_DESTROY:
         if (hwnd == mainWindow)
@@ -238,6 +280,7 @@ void readIni(const char *exeDir)
     opt.video = GetPrivateProfileIntA("standin", "video", 0, ini) != 0;
     opt.stay = GetPrivateProfileIntA("standin", "stay", 0, ini) != 0;
     opt.lifetime = GetPrivateProfileIntA("standin", "lifetime", 120000, ini);
+    opt.closeDelay = GetPrivateProfileIntA("standin", "closedelay", 0, ini);
 }
 
 void readArguments()
@@ -263,6 +306,8 @@ void readArguments()
             copy(opt.windowClass, sizeof opt.windowClass, argv[++i]);
         else if (strcmp(a, "--lifetime") == 0)
             opt.lifetime = strtoul(argv[++i], NULL, 10);
+        else if (strcmp(a, "--close-delay") == 0)
+            opt.closeDelay = strtoul(argv[++i], NULL, 10);
     }
 }
 
@@ -318,8 +363,15 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
         videoWindow = CreateWindowExA(0, CHILD_CLASS, "VideoWindow2", WS_CHILD | WS_VISIBLE, 160, 0, 160, 120,
                                       mainWindow, NULL, inst, NULL);
     logLine("START %s %lu %s", role->name, (unsigned long)GetCurrentProcessId(), exe);
+    if (role->close == CLOSE_ALT_CTRL_SHIFT_F8) {
+        const UINT all = MOD_ALT | MOD_CONTROL | MOD_SHIFT;
+        if (!RegisterHotKey(mainWindow, HOTKEY_HOME, all, VK_HOME))
+            logLine("NOHOTKEY %d", HOTKEY_HOME);
+        if (!RegisterHotKey(mainWindow, HOTKEY_CLOSE, all, VK_F8))
+            logLine("NOHOTKEY %d", HOTKEY_CLOSE);
+    }
     if (opt.lifetime != 0)
-        SetTimer(mainWindow, 1, opt.lifetime, NULL);
+        SetTimer(mainWindow, LIFETIME_TIMER, opt.lifetime, NULL);
     ShowWindow(mainWindow, show == SW_HIDE ? SW_SHOW : show);
 
     // No TranslateMessage: the log must show the key messages exactly as they

@@ -7,6 +7,7 @@
 #include <limits.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <map>
 
 #include "apps/apps.h"
@@ -223,8 +224,12 @@ TEST(KeyMap, HomeTheaterKey15AndTivraCommand5001)
     standin::Running ht, tv;
     ASSERT_TRUE(standin::start("--role hometheater --stay", dir + "\\ht.log", &ht));
     size_t from = standin::lines(ht.log).size();
+    // Its hot key: the system turns Home's key-down into WM_HOTKEY, focused or not.
     HomeTheaterDriver::key15();
-    expectLines(collect(ht, from, 8), chord({VK_MENU, VK_CONTROL, VK_SHIFT}, VK_HOME));
+    Lines got = collect(ht, from, 8);
+    EXPECT_NE(std::find(got.begin(), got.end(), "HOTKEY main 1"), got.end()) << ::testing::PrintToString(got);
+    for (const std::string &l : got)
+        EXPECT_FALSE(standin::matches(l, "KEYDOWN main 0x24 * *")) << l;
     standin::stop(&ht);
 
     ASSERT_TRUE(standin::start("--role tivra --stay", dir + "\\tv.log", &tv));
@@ -255,20 +260,32 @@ TEST(NoApplication, KeysSendNothing)
 namespace
 {
 
-// The keystroke drivers' chords, each typed after raising the application.
+// The chords typed after raising the application: the keystroke drivers' and Home
+// Theater's Ctrl chords.
 struct RaisingChord {
     const char *args;
     void (*act)();
+    std::vector<int> mods;
     int letter;
     TvAppTarget *target;
 };
 const RaisingChord raisingChords[] = {
-    {"--role powervcr --stay", [] { PowerVcrDriver::handleKey(12); }, 'U', &powerVcrTarget},
-    {"--role powervcr --stay", [] { PowerVcrDriver::handleKey(25); }, 'S', &powerVcrTarget},
-    {"--role honestech --stay", [] { HonestechDriver::handleKey(19); }, 'M', &honestechTarget},
-    {"--role powervcr --stay", PowerVcrDriver::close, 'X', &powerVcrTarget},
-    {"--role honestech --stay", HonestechDriver::close, 'X', &honestechTarget},
-    {"--role honestech --stay", [] { HonestechDriver::togglePower(); }, 'X', &honestechTarget},
+    {"--role powervcr --stay", [] { PowerVcrDriver::handleKey(12); }, {VK_CONTROL}, 'U', &powerVcrTarget},
+    {"--role powervcr --stay", [] { PowerVcrDriver::handleKey(25); }, {VK_CONTROL}, 'S', &powerVcrTarget},
+    {"--role honestech --stay", [] { HonestechDriver::handleKey(19); }, {VK_CONTROL}, 'M', &honestechTarget},
+    {"--role powervcr --stay", PowerVcrDriver::close, {VK_CONTROL}, 'X', &powerVcrTarget},
+    {"--role honestech --stay", HonestechDriver::close, {VK_CONTROL}, 'X', &honestechTarget},
+    {"--role honestech --stay", [] { HonestechDriver::togglePower(); }, {VK_CONTROL}, 'X', &honestechTarget},
+    {"--role hometheater --stay",
+     [] { HomeTheaterDriver::handleKey(14); },
+     {VK_CONTROL},
+     'S',
+     &homeTheaterTarget},
+    {"--role hometheater --stay",
+     [] { HomeTheaterDriver::handleKey(25); },
+     {VK_CONTROL, VK_SHIFT},
+     'F',
+     &homeTheaterTarget},
 };
 
 // A Windows whose foreground lock keeps a background program from raising anything.
@@ -277,47 +294,79 @@ BOOL WINAPI refuseRaise(HWND)
     return FALSE;
 }
 
+// A Windows whose foreground lock grants the raise only to the process that produced
+// the last input event (Windows 98, 2000 onwards): here, only when an input event
+// came after the lock was armed, all input of the test being the program's own.
+DWORD armedInputTime;
+void armForegroundLock()
+{
+    LASTINPUTINFO li = {sizeof li, 0};
+    GetLastInputInfo(&li);
+    armedInputTime = li.dwTime;
+    Sleep(30); // a later input event has a later time
+}
+BOOL WINAPI raiseAfterInputOnly(HWND window)
+{
+    LASTINPUTINFO li = {sizeof li, 0};
+    if (!GetLastInputInfo(&li) || li.dwTime == armedInputTime)
+        return FALSE;
+    return SetForegroundWindow(window);
+}
+
 } // namespace
 
-// The chords of the keystroke drivers raise the application first, and are typed
-// once it holds the foreground, so every key arrives; Home Theater's go to
-// whichever window has the focus.
-TEST(Chords, KeystrokeDriversRaiseTheWindowHomeTheaterDoesNot)
+// The chords raise the application first, and are typed once it holds the
+// foreground, so every key arrives and none reaches the window in front, another
+// application: with a system that grants every raise, and with the foreground
+// lock, which grants it to the program that produced the last input.
+TEST(Chords, AreTypedOnlyIntoTheRaisedApplication)
 {
-    qxt::MessageRecorder focus("QxFocusHolder2", "Focus Holder", true);
     std::string dir = qxt::makeTempDir("front");
-    for (const RaisingChord &c : raisingChords) {
-        SCOPED_TRACE(c.args + std::string(" ") + (char)c.letter);
-        standin::Running r;
-        ASSERT_TRUE(standin::start(c.args, dir + "\\s.log", &r));
-        SetForegroundWindow(focus.hwnd());
-        ASSERT_EQ(GetForegroundWindow(), focus.hwnd());
-        standin::sync(r.window, r.log);
-        focus.clear();
-        size_t from = standin::lines(r.log).size();
-        c.act();
-        Lines got = collect(r, from, 4);
-        EXPECT_TRUE(focus.received(WM_KEYDOWN).empty()) << "typed into the window that had the focus";
-        EXPECT_EQ(GetForegroundWindow(), r.window);
-        expectLines(got, ctrl(c.letter));
-        standin::stop(&r);
+    standin::Running front;
+    ASSERT_TRUE(standin::start("--role winrip --stay", dir + "\\front.log", &front));
+    for (bool locked : {false, true}) {
+        raiseWindowCall = locked ? raiseAfterInputOnly : SetForegroundWindow;
+        for (const RaisingChord &c : raisingChords) {
+            SCOPED_TRACE(c.args + std::string(" ") + (char)c.letter + (locked ? " locked" : ""));
+            standin::Running r;
+            ASSERT_TRUE(standin::start(c.args, dir + "\\s.log", &r));
+            SetForegroundWindow(front.window);
+            ASSERT_TRUE(qxt::waitUntil([&] { return GetForegroundWindow() == front.window; }));
+            standin::sync(r.window, r.log);
+            standin::sync(front.window, front.log);
+            size_t from = standin::lines(r.log).size(), frontFrom = standin::lines(front.log).size();
+            if (locked)
+                armForegroundLock();
+            c.act();
+            Lines got = collect(r, from, 2 + 2 * c.mods.size());
+            EXPECT_TRUE(collect(front, frontFrom, 0).empty()) << "typed into the window in front";
+            EXPECT_EQ(GetForegroundWindow(), r.window);
+            expectLines(got, chord(c.mods, c.letter));
+            standin::stop(&r);
+        }
     }
+    raiseWindowCall = SetForegroundWindow;
+}
 
-    standin::Running ht;
-    ASSERT_TRUE(standin::start("--role hometheater --stay", dir + "\\ht.log", &ht));
-    SetForegroundWindow(focus.hwnd());
-    focus.clear();
+// Home Theater's Alt+Ctrl+Shift chords are the hot keys it registers for the whole
+// system: typed while its window exists, whichever window has the focus, without
+// raising it.
+TEST(Chords, HomeTheaterHotKeysReachItBehindAnotherWindow)
+{
+    std::string dir = qxt::makeTempDir("hotkey");
+    standin::Running ht, front;
+    ASSERT_TRUE(standin::start("--role hometheater", dir + "\\ht.log", &ht));
+    ASSERT_TRUE(standin::start("--role winrip --stay", dir + "\\front.log", &front));
+    SetForegroundWindow(front.window);
+    ASSERT_TRUE(qxt::waitUntil([&] { return GetForegroundWindow() == front.window; }));
     size_t from = standin::lines(ht.log).size();
-    HomeTheaterDriver::handleKey(13); // Ctrl+R
-    ASSERT_TRUE(focus.waitFor(WM_KEYUP));
-    qxt::pumpMessages(50);
-    std::vector<WPARAM> keys;
-    for (const auto &m : focus.received(WM_KEYDOWN))
-        keys.push_back(m.wParam);
-    EXPECT_EQ(keys, (std::vector<WPARAM>{VK_CONTROL, 'R'}));
-    EXPECT_EQ(GetForegroundWindow(), focus.hwnd());
-    EXPECT_TRUE(collect(ht, from, 0).empty());
-    standin::stop(&ht);
+    HomeTheaterDriver::key15();
+    expectLines(collect(ht, from, 1), {"HOTKEY main 1"});
+    EXPECT_EQ(GetForegroundWindow(), front.window);
+    homeTheaterTarget.active = 1;
+    HomeTheaterDriver::close();
+    EXPECT_EQ(homeTheaterTarget.active, 0);
+    EXPECT_EQ(qxt::waitProcess(&ht.child, 5000), 0) << "Home Theater goes on its close hot key";
 }
 
 // A raise the system refuses: nothing is typed anywhere, and a close leaves the
@@ -363,8 +412,11 @@ struct PowerCase {
 const PowerCase powerCases[] = {
     {"powervcr", &powerVcrTarget, PowerVcrDriver::togglePower, PowerVcrDriver::close, ctrl('X')},
     {"honestech", &honestechTarget, HonestechDriver::togglePower, HonestechDriver::close, ctrl('X')},
-    {"hometheater", &homeTheaterTarget, HomeTheaterDriver::togglePower, HomeTheaterDriver::close,
-     chord({VK_MENU, VK_CONTROL, VK_SHIFT}, VK_F8)},
+    {"hometheater",
+     &homeTheaterTarget,
+     HomeTheaterDriver::togglePower,
+     HomeTheaterDriver::close,
+     {"HOTKEY main 2"}},
     {"tivra", &tivraTarget, TivraDriver::togglePower, TivraDriver::close, command(1)},
 };
 
@@ -376,9 +428,11 @@ void reread(const char *role, TvAppTarget *t)
 
 } // namespace
 
+// Another window has the focus meanwhile.
 TEST(Close, ClosesARunningApplicationAndDropsIt)
 {
     std::string dir = qxt::makeTempDir("close");
+    qxt::MessageRecorder focus("QxFocusHolder6", "Focus Holder", true);
     for (const PowerCase &c : powerCases) {
         SCOPED_TRACE(c.role);
         c.target->active = 1;
@@ -387,6 +441,8 @@ TEST(Close, ClosesARunningApplicationAndDropsIt)
 
         standin::Running r;
         ASSERT_TRUE(standin::start("--role " + std::string(c.role), dir + "\\s.log", &r));
+        SetForegroundWindow(focus.hwnd());
+        ASSERT_TRUE(qxt::waitUntil([&] { return GetForegroundWindow() == focus.hwnd(); }));
         size_t from = standin::lines(r.log).size();
         c.close();
         EXPECT_EQ(c.target->active, 0);

@@ -200,3 +200,23 @@ TEST(Launch, FailureIsReportedAndLeavesTheTargetAlone)
     EXPECT_EQ(winRipTarget.findOrLaunch(), (HWND)NULL);
     EXPECT_EQ(qxt::waitForDialog("QX770 Remote Control", 300), (HWND)NULL);
 }
+
+// The launch's rules: WinExec succeeded only above 31 (31 itself is a failure, and
+// gets the box); no launch is tried for an application not installed, nor while a
+// failed one is reported (the poll goes on in the box's loop: a held power key
+// would stack a box per read).
+TEST(LaunchRules, SuccessAbove31AndNoLaunchWhileAFailureIsReported)
+{
+    struct Result {
+        UINT winExec;
+        bool success;
+    } results[] = {{0, false}, {2, false}, {11, false}, {31, false}, {32, true}, {0xFFFF, true}};
+    for (const Result &r : results)
+        EXPECT_EQ(launchSucceeded(r.winExec), r.success) << r.winExec;
+    struct Guard {
+        int installed;
+        bool boxShowing, tried;
+    } guards[] = {{1, false, true}, {1, true, false}, {0, false, false}, {0, true, false}};
+    for (const Guard &g : guards)
+        EXPECT_EQ(launchMayBeTried(g.installed, g.boxShowing), g.tried) << g.installed << g.boxShowing;
+}

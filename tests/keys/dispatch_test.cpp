@@ -4,6 +4,7 @@
 // windows of this process and stand-in applications in their own processes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <list>
 #include <memory>
 #include <thread>
@@ -304,6 +305,37 @@ TEST_F(Dispatch, PowerKeyWithTheDefaultNotInstalledSaysSoOncePerPress)
     EXPECT_TRUE(qxt::waitForGone(honestech, 3000));
     EXPECT_EQ(findRunningApp(WATCH_POWERVCR), (HWND)NULL);
     EXPECT_EQ(powerVcrTarget.active, 0);
+}
+
+// An application that takes its time to close, telling every top-level window
+// first that it goes: the next one is raised only once it has gone, so nothing
+// meant for the next reaches it and it keeps the foreground until then; and the
+// wait answers what it sends meanwhile, or it could not go within the wait.
+TEST_F(Dispatch, NextApplicationIsRaisedOnlyOnceTheClosingOneHasGone)
+{
+    running.emplace_back();
+    std::string log = qxt::makeTempDir("slowclose") + "\\standin.log";
+    ASSERT_TRUE(standin::start("--role powervcr --close-delay 400", log, &running.back()));
+    HWND slow = running.back().window;
+    HWND honestech = startStandin("honestech");
+    std::string honestechLog = running.back().log;
+    powerVcrTarget.active = honestechTarget.active = 1;
+    size_t from = standin::lines(log).size(), honestechFrom = standin::lines(honestechLog).size();
+    setDefaultTvApp(4); // closes PowerVCR II, then raises honestechTV and types its close
+    launchDefaultApplication();
+    EXPECT_FALSE(IsWindow(slow)) << "still there when the next one was raised";
+    std::vector<std::string> got = standin::linesFrom(log, from);
+    size_t closing = std::find(got.begin(), got.end(), "CLOSING") - got.begin();
+    size_t quit = std::find(got.begin(), got.end(), "QUIT close-signal") - got.begin();
+    ASSERT_LT(closing, quit) << ::testing::PrintToString(got);
+    ASSERT_LT(quit, got.size()) << ::testing::PrintToString(got);
+    for (size_t i = closing + 1; i < quit; ++i) {
+        EXPECT_TRUE(got[i].rfind("KEYUP ", 0) == 0) << "while it closed: " << got[i];
+    }
+    EXPECT_TRUE(qxt::waitForGone(honestech)) << ::testing::PrintToString(standin::lines(honestechLog));
+    got = standin::linesFrom(honestechLog, honestechFrom);
+    EXPECT_NE(std::find(got.begin(), got.end(), "QUIT close-signal"), got.end())
+        << ::testing::PrintToString(got);
 }
 
 TEST_F(Dispatch, WindowCommandsCloseAndRaiseTheirApplications)

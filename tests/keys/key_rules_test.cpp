@@ -15,7 +15,7 @@ struct Read {
 std::vector<int> keysOut(const std::vector<Read> &reads, bool target, std::vector<bool> *newKeys = nullptr,
                          bool prompt = false)
 {
-    KeyRepeatState s = {0, 0, 0};
+    KeyRepeatState s = {0, 0, 0, false};
     std::vector<int> out;
     for (const Read &r : reads) {
         RepeatOutcome o = applyRepeatRule(&s, r.code, r.at, target, prompt);
@@ -73,7 +73,8 @@ TEST(RepeatRule, HeldKeyActsOnEveryReadWithoutATarget)
 }
 
 // A press lasts a few reads: the power key and key 15 act on its first read only,
-// with or without a target, and so does any key while the Shut Down dialog is open.
+// with or without a target, and so does any key while the Shut Down dialog is open;
+// with no target, the pointer's clicks (0, 10) and its button toggle (5) too.
 TEST(RepeatRule, PowerKeyKey15AndTheDialogsAnswersActOncePerPress)
 {
     struct Case {
@@ -82,6 +83,7 @@ TEST(RepeatRule, PowerKeyKey15AndTheDialogsAnswersActOncePerPress)
     } cases[] = {
         {KEY_POWER, false, false},   {KEY_POWER, true, false}, {KEY_SHUTDOWN, false, false},
         {KEY_SHUTDOWN, true, false}, {KEY_POWER, false, true}, {7, false, true},
+        {0, false, false},           {5, false, false},        {10, false, false},
     };
     for (const Case &c : cases) {
         for (int reads : {2, 3, 12}) {
@@ -96,6 +98,56 @@ TEST(RepeatRule, PowerKeyKey15AndTheDialogsAnswersActOncePerPress)
     std::vector<Read> twice = heldKey(KEY_POWER, 3);
     twice.push_back({KEY_POWER, twice.back().at + 300});
     EXPECT_EQ(keysOut(twice, false)[3], KEY_POWER);
+}
+
+// The key that answers the Shut Down dialog: its first read closes the dialog, and
+// the rest of that press reaches nobody (neither the probe nor the pointer); the
+// next press acts again.
+TEST(RepeatRule, PressThatAnsweredTheDialogIsSpent)
+{
+    for (int code : {10, 6, KEY_POWER, 5}) {
+        KeyRepeatState s = {0, 0, 0, false};
+        DWORD at = 10000;
+        EXPECT_EQ(applyRepeatRule(&s, code, at, false, true).key, code) << code;
+        for (int read = 1; read < 6; ++read)
+            EXPECT_EQ(applyRepeatRule(&s, code, at += 65, false, false).key, KEY_SUPPRESSED)
+                << "code " << code << ", read " << read;
+        EXPECT_EQ(applyRepeatRule(&s, code, at += 300, false, false).key, code) << code;
+        EXPECT_EQ(applyRepeatRule(&s, 7, at += 65, false, false).key, 7) << "another key after " << code;
+    }
+}
+
+// Ticks held apart by a wait of the program's own (the launch watch's 2000 ms): a
+// press held through it stays one press; ticks that ran without reading it end it.
+TEST(RepeatRule, PressHeldThroughAWaitStaysOnePress)
+{
+    struct Case {
+        DWORD tickGap;    // from the end of the previous tick to the next read
+        bool readBetween; // the ticks in between ran, and read no key
+        bool newPress;
+    } cases[] = {
+        {2000, false, false},
+        {300, false, false},
+        {65, false, false},
+        {400, true, true},
+    };
+    for (const Case &c : cases) {
+        KeyRepeatState s = {0, 0, 0, false};
+        applyRepeatRule(&s, KEY_POWER, 10000, false, false);
+        DWORD at = 10000;
+        if (c.readBetween) {
+            // No key read for 400 ms, in ticks 65 ms apart.
+            for (DWORD t = 65; t <= c.tickGap; t += 65)
+                leaveOutHeldTime(&s, 65, 65);
+            at += c.tickGap;
+        } else {
+            leaveOutHeldTime(&s, c.tickGap, 65);
+            at += c.tickGap;
+        }
+        RepeatOutcome o = applyRepeatRule(&s, KEY_POWER, at, false, false);
+        EXPECT_EQ(o.newKey, c.newPress) << c.tickGap;
+        EXPECT_EQ(o.key, c.newPress ? KEY_POWER : KEY_SUPPRESSED) << c.tickGap;
+    }
 }
 
 TEST(RepeatRule, EveryReadCountsSoAGapRestartsTheRun)

@@ -98,17 +98,86 @@ TEST_F(MouseEmulation, ClicksAndThePrimaryButtonToggle)
     }
 }
 
-TEST(PointerLimitsAfterDisplayChange, TakeTheNewSizeAsUnsignedWords)
+namespace
 {
-    onDisplayChange(MAKELPARAM(1600, 1200));
-    PointerLimits l = currentPointerLimits();
-    EXPECT_EQ(l.right, 1599);
-    EXPECT_EQ(l.bottom, 1199);
-    EXPECT_EQ(l.fineStep, 10);
-    EXPECT_EQ(l.coarseStep, 20);
-    onDisplayChange(MAKELPARAM(40000, 33000));
-    l = currentPointerLimits();
-    EXPECT_EQ(l.right, 39999);
-    EXPECT_EQ(l.bottom, 32999);
+
+// The screen as the limits read it: the virtual screen, and the primary screen.
+struct Screens {
+    int x, y, cx, cy;   // SM_XVIRTUALSCREEN and kin; 0 where the system has none
+    int fullCx, fullCy; // SM_CXFULLSCREEN, SM_CYFULLSCREEN
+};
+Screens screens;
+
+int WINAPI fakeMetrics(int index)
+{
+    switch (index) {
+    case SM_XVIRTUALSCREEN:
+        return screens.x;
+    case SM_YVIRTUALSCREEN:
+        return screens.y;
+    case SM_CXVIRTUALSCREEN:
+        return screens.cx;
+    case SM_CYVIRTUALSCREEN:
+        return screens.cy;
+    case SM_CXFULLSCREEN:
+        return screens.fullCx;
+    case SM_CYFULLSCREEN:
+        return screens.fullCy;
+    }
+    return GetSystemMetrics(index);
+}
+
+} // namespace
+
+// Wine under Xvfb shows one monitor: the screen metrics are played. The limits span
+// every monitor; the steps stay those of the primary screen.
+TEST(PointerLimitsOverMonitors, SpanTheVirtualScreenAndFollowDisplayChanges)
+{
+    screenMetricsCall = fakeMetrics;
+    struct Case {
+        const char *what;
+        Screens screens;
+        LPARAM change; // WM_DISPLAYCHANGE's lParam; 0: at start
+        PointerLimits expected;
+    } cases[] = {
+        {"a TV left of the primary screen",
+         {-1920, 0, 2944, 1080, 1024, 768},
+         0,
+         {-1920, 0, 1023, 1079, 6, 12}},
+        {"a TV above it", {0, -1080, 1920, 1848, 1024, 768}, 0, {0, -1080, 1919, 767, 6, 12}},
+        {"one screen", {0, 0, 1024, 768, 1024, 768}, 0, {0, 0, 1023, 767, 6, 12}},
+        {"no virtual screen (95, NT 4.0)", {0, 0, 0, 0, 1024, 719}, 0, {0, 0, 1023, 737, 6, 12}},
+        {"changed to two screens",
+         {0, 0, 3200, 1200, 1600, 1200},
+         MAKELPARAM(1600, 1200),
+         {0, 0, 3199, 1199, 10, 20}},
+        {"changed, no virtual screen",
+         {0, 0, 0, 0, 0, 0},
+         MAKELPARAM(1600, 1200),
+         {0, 0, 1599, 1199, 10, 20}},
+        {"changed, sizes as unsigned words",
+         {0, 0, 0, 0, 0, 0},
+         MAKELPARAM(40000, 33000),
+         {0, 0, 39999, 32999, 250, 500}},
+    };
+    for (const Case &c : cases) {
+        screens = c.screens;
+        if (c.change)
+            onDisplayChange(c.change);
+        else
+            initPointerLimits();
+        PointerLimits l = currentPointerLimits();
+        EXPECT_EQ(memcmp(&l, &c.expected, sizeof l), 0)
+            << c.what << ": " << l.left << "," << l.top << " " << l.right << "," << l.bottom << " steps "
+            << l.fineStep << "," << l.coarseStep;
+    }
+    // The pointer crosses onto the screen left of the primary one.
+    screens = cases[0].screens;
+    initPointerLimits();
+    int counter = 0;
+    POINT to;
+    ASSERT_TRUE(pointerStep(currentPointerLimits(), 4, {0, 400}, &counter, &to));
+    EXPECT_EQ(to.x, -1);
+    screenMetricsCall = GetSystemMetrics;
     initPointerLimits();
 }

@@ -190,21 +190,30 @@ TEST_F(Poll, DriverFailureShowsOneBoxAndSendsNothingWhileItIsOpen)
     EXPECT_TRUE(qxt::waitUntil([] { return cursor().x == 399; }, 2000));
 }
 
+// Answered by a press of one read or held on: the rest of the press that answered
+// reaches nothing (no click or move where the dialog was, no second switch-off).
 TEST_F(Poll, ShutDownDialogIsAnsweredWithTheRemote)
 {
     exitWindowsCall = recordExit;
+    qxt::MessageRecorder under("QxUnderPointer3", "Under pointer", true);
+    SetWindowPos(under.hwnd(), HWND_TOP, 300, 200, 300, 300, SWP_SHOWWINDOW);
     struct Case {
         int answer;
+        unsigned int reads;
         size_t exits;
-    } cases[] = {{KEY_POWER, 1}, {7, 0}};
+    } cases[] = {{KEY_POWER, 1, 1}, {7, 1, 0}, {10, 6, 0}, {6, 6, 0}, {KEY_POWER, 6, 1}};
     for (const Case &c : cases) {
+        SCOPED_TRACE("answer " + std::to_string(c.answer) + ", " + std::to_string(c.reads) + " reads");
         exitCalls.clear();
+        under.clear();
+        SetCursorPos(400, 300);
         bool opened = false;
         std::atomic<bool> done{false};
         std::thread remote([&] {
             HWND d = qxt::waitForDialog("QX770 Remote Control - Shut Down", 10000);
             opened = d != NULL;
-            press(c.answer);
+            simcard_command(card, SIM_CMD_LOG_CLEAR, 0, 0, 0, 0);
+            press(c.answer, c.reads);
             if (d && !qxt::waitForGone(d, 5000))
                 qxt::pressButton(d, IDCANCEL);
             done = true;
@@ -213,10 +222,14 @@ TEST_F(Poll, ShutDownDialogIsAnsweredWithTheRemote)
         // The dialog's own loop runs the ticks meanwhile.
         qxt::waitUntil([&] { return done.load(); }, 20000);
         remote.join();
-        EXPECT_TRUE(opened);
-        EXPECT_EQ(exitCalls.size(), c.exits) << "answer " << c.answer;
-        EXPECT_EQ(shutdownPrompt(), (HWND)NULL);
+        EXPECT_TRUE(qxt::waitUntil([&] { return readsOf(c.answer) >= c.reads; }, 10000));
         qxt::pumpMessages(300);
+        EXPECT_TRUE(opened);
+        EXPECT_EQ(exitCalls.size(), c.exits);
+        EXPECT_EQ(shutdownPrompt(), (HWND)NULL);
+        EXPECT_TRUE(under.received(WM_LBUTTONDOWN).empty());
+        EXPECT_TRUE(under.received(WM_RBUTTONDOWN).empty());
+        EXPECT_EQ(cursor().x, 400) << "the pointer moved";
     }
 }
 
@@ -300,6 +313,49 @@ TEST_F(Poll, PowerKeyAndKey15ActOncePerPress)
         EXPECT_EQ(powerVcrTarget.active, 0);
     }
     setDefaultTvApp(0);
+}
+
+// A raise that the system makes slow (the application busy as it comes forward).
+BOOL WINAPI slowRaise(HWND window)
+{
+    Sleep(600);
+    return SetForegroundWindow(window);
+}
+
+// A press held while the thread is held far past the repeat window is still one
+// press: by the key's own action (a slow raise), or by a wait of the program's own
+// between two ticks (the launch watch's 2000 ms with nothing to watch).
+TEST_F(Poll, PressHeldThroughASlowActionOrAWaitActsOnce)
+{
+    std::string log = qxt::makeTempDir("slow") + "\\standin.log";
+    ASSERT_TRUE(standin::start("--role powervcr --stay", log, &runningApp));
+    powerVcrTarget.active = 1;
+    size_t before = standin::lines(log).size();
+    raiseWindowCall = slowRaise;
+    pressAndWait(12, 8); // Ctrl+U, typed after the raise
+    raiseWindowCall = SetForegroundWindow;
+    ASSERT_TRUE(standin::sync(runningApp.window, log));
+    int chords = 0;
+    for (const std::string &l : standin::linesFrom(log, before))
+        chords += standin::matches(l, "KEYDOWN main 0x55 * C");
+    EXPECT_EQ(chords, 1) << "a slow action made the rest of the press new presses";
+    standin::stop(&runningApp);
+    powerVcrTarget.active = 0;
+
+    // Key 0 with no target: one left click, held through the watch's wait.
+    qxt::MessageRecorder under("QxUnderPointer2", "Under pointer", true);
+    SetWindowPos(under.hwnd(), HWND_TOP, 300, 200, 300, 300, SWP_SHOWWINDOW);
+    qxt::pumpMessages(300);
+    configureWatchTimer(mainWindow());
+    for (int app = 0; app < WATCHED_APP_COUNT; ++app)
+        clearLaunchWatch((WatchedApp)app);
+    startWatchTimer(); // its first tick, a second from now, waits 2000 ms
+    ASSERT_TRUE(watchTimer().running);
+    DWORD start = GetTickCount();
+    pressAndWait(0, 30);
+    EXPECT_FALSE(watchTimer().running) << "the watch's tick ran meanwhile";
+    EXPECT_GE(GetTickCount() - start, 3000u) << "the press was held through the watch's wait";
+    EXPECT_EQ(under.received(WM_LBUTTONDOWN).size(), 1u) << "the press after the wait clicked again";
 }
 
 // A default application that cannot be started is reported in one box per press,

@@ -35,6 +35,11 @@ struct TvAppTarget {
     HWND bringToFront();
 };
 
+// The launch's rules (pure): a launch is tried only for an installed application
+// and never while a failed one is being reported; WinExec succeeded above 31.
+bool launchMayBeTried(int installed, bool failureBoxShowing);
+bool launchSucceeded(UINT winExecResult);
+
 // Makes the record's application the target of the remote's keys, or drops it as
 // the target: the one writer of `active`, for the drivers, the probe and the watch.
 void setTargetActive(TvAppTarget &record, bool active);
@@ -117,16 +122,20 @@ void postDigitKey(HWND window, int digit);
 // has the focus, and a refused raise would put them into the user's own window.
 // False, with nothing typed, when the window did not come forward.
 bool sendControlChord(HWND window, BYTE letterKey);
-// Raises another program's window: first lets a window sent its close chord go
-// (bounded), so that the chord's keys cannot follow the foreground to this one;
-// then asks for the foreground and waits up to 250 ms for the window's thread to
-// take it. True when it did.
+// Raises another program's window: first lets the windows sent their close go
+// (bounded), so that a closing one can neither take the foreground back as it goes
+// nor receive keys meant for this one; then produces an input event (the foreground
+// rule) and asks for the foreground, and waits up to 250 ms for the window's thread
+// to take it. True when it did.
 bool raiseWindow(HWND window);
-// A close chord was typed to `window`: the next raise of another window waits
-// until it has gone (at most two seconds).
+// `window` was sent its close (a chord, a key or a command): the next raise of
+// another window waits until it has gone (at most two seconds for all of them).
 void noteClosingWindow(HWND window);
-// Waits (bounded) for the window noted by noteClosingWindow to go, then forgets it.
+// Waits (bounded) for the windows noted by noteClosingWindow to go, then forgets them.
 void settleClosingWindow();
+// Waits `ms` milliseconds while answering the messages other threads send to this
+// thread's windows (posted ones wait in the queue); the program's waits use it.
+void answeringWait(DWORD ms);
 // The raise itself; tests replace it to play a Windows that refuses the foreground
 // to a background program (Wine grants every request).
 extern BOOL(WINAPI *raiseWindowCall)(HWND window);

@@ -1,5 +1,5 @@
 // Home Theater's driver: remote codes as keys posted to the window of its exact
-// title, and chords typed through the keyboard focus.
+// title, Ctrl chords typed into it once raised, and its system-wide hot keys.
 #include "apps/apps.h"
 
 #include "apps/key_chord.h"
@@ -60,18 +60,24 @@ static HWND findHomeTheater()
     return findWindowByExactTitle(SupportedApps[APP_HOME_THEATER].runningTitle);
 }
 
-static void typeWithModifiers(int modifiers, BYTE key)
+// The modifiers' keys in the order they are pressed; their count.
+static int modifierKeys(int modifiers, BYTE (&pressed)[3])
 {
     static const struct {
         int bit;
         BYTE vk;
     } order[] = {{MOD_ALT_KEY, VK_MENU}, {MOD_CTRL_KEY, VK_CONTROL}, {MOD_SHIFT_KEY, VK_SHIFT}};
-    BYTE pressed[3];
     int count = 0;
     for (const auto &m : order)
         if (modifiers & m.bit)
             pressed[count++] = m.vk;
-    typeChord(pressed, count, key);
+    return count;
+}
+
+static void typeWithModifiers(int modifiers, BYTE key)
+{
+    BYTE pressed[3];
+    typeChord(pressed, modifierKeys(modifiers, pressed), key);
 }
 
 static void postKey(BYTE key, DWORD lParam)
@@ -88,13 +94,23 @@ static void postDigit(int digit)
         postDigitKey(w, digit);
 }
 
-// Not raised first: the chord goes to whichever window has the focus, as long as
-// Home Theater is running.
+// Its Ctrl chords are ordinary keys: typed only once Home Theater holds the
+// foreground, or they would reach the user's own window (Ctrl+S saving a document).
 static void pressChord(int modifiers, BYTE key)
 {
     HWND w = findHomeTheater();
-    if (w != NULL)
-        typeWithModifiers(modifiers, key);
+    if (w == NULL)
+        return;
+    BYTE pressed[3];
+    typeChordInto(w, pressed, modifierKeys(modifiers, pressed), key);
+}
+
+// Its Alt+Ctrl+Shift chords are the hot keys it registers for the whole system:
+// typed through whatever has the focus, while its window exists.
+static void pressHotKey(BYTE key)
+{
+    if (findHomeTheater() != NULL)
+        typeWithModifiers(ALL_MODIFIERS, key);
 }
 
 void HomeTheaterDriver::handleKey(int code)
@@ -119,7 +135,7 @@ void HomeTheaterDriver::handleKey(int code)
 
 void HomeTheaterDriver::key15()
 {
-    pressChord(ALL_MODIFIERS, VK_HOME);
+    pressHotKey(VK_HOME);
 }
 
 void HomeTheaterDriver::close()

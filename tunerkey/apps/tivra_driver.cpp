@@ -43,6 +43,7 @@ void TivraDriver::close()
     if (w == NULL)
         return;
     PostMessageA(w, COMMAND_MESSAGE, CLOSE_COMMAND, 0);
+    noteClosingWindow(w);
     setTargetActive(tivraTarget, false);
 }
 

@@ -68,20 +68,30 @@ static HWND findMainWindow(TvAppTarget *t)
 // message loop: without this, every further press would stack another box.
 static bool launchFailureShowing = false;
 
+bool launchMayBeTried(int installed, bool failureBoxShowing)
+{
+    return installed != 0 && !failureBoxShowing;
+}
+
+bool launchSucceeded(UINT winExecResult)
+{
+    // Above 31 is success; 0 to 31 (out of memory, file or path not found, ..., 31
+    // itself) are failures.
+    return winExecResult > 31;
+}
+
 HWND TvAppTarget::findOrLaunch()
 {
     HWND w = findMainWindow(this);
     if (w != NULL)
         return w;
-    if (installed == 0)
+    if (!launchMayBeTried(installed, launchFailureShowing))
         return NULL;
     // Quoted: unquoted, a directory with blanks ("C:\Program Files\...") would let
     // the system try "C:\Program.exe" first.
     char commandLine[256];
     snprintf(commandLine, sizeof commandLine, "\"%s\\%s\"", installPath, exeName);
-    if (launchFailureShowing)
-        return NULL;
-    if (WinExec(commandLine, SW_SHOW) >= 31) {
+    if (launchSucceeded(WinExec(commandLine, SW_SHOW))) {
         setTargetActive(*this, true);
     } else {
         launchFailureShowing = true;

@@ -4,18 +4,20 @@
 #include "apps/window_search.h"
 
 // WinDVD takes its keys in the first child of the window titled exactly
-// "InterVideo WinDVD 4"; none when that window has no child.
-static HWND findWinDvdVideo()
+// "InterVideo WinDVD 4" (`main`); none when that window has no child.
+static HWND findWinDvdVideo(HWND *main)
 {
-    HWND main = findWindowByExactTitle("InterVideo WinDVD 4");
-    return main != NULL ? GetWindow(main, GW_CHILD) : NULL;
+    *main = findWindowByExactTitle("InterVideo WinDVD 4");
+    return *main != NULL ? GetWindow(*main, GW_CHILD) : NULL;
 }
 
 void WinDvdDriver::close()
 {
-    HWND w = findWinDvdVideo();
+    HWND main;
+    HWND w = findWinDvdVideo(&main);
     if (w == NULL)
         return;
     PostMessageA(w, WM_KEYDOWN, 'X', 0x002D0001);
+    noteClosingWindow(main);
     setTargetActive(winDvdTarget, false);
 }

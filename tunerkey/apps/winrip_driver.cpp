@@ -9,5 +9,6 @@ void WinRipDriver::close()
     if (w == NULL)
         return;
     PostMessageA(w, WM_KEYDOWN, 'X', 0x002D0001);
+    noteClosingWindow(w);
     setTargetActive(winRipTarget, false);
 }

@@ -12,7 +12,10 @@ TimerSlot PollTimer = {false, 1, NULL, 65, keyPollTimerProc};
 
 const UINT POLL_INTERVAL_MS = 65;
 
-KeyRepeatState repeatState = {0, 0, 0};
+KeyRepeatState repeatState = {0, 0, 0, false};
+// When the previous tick ended; none since the timer started.
+bool tickedBefore = false;
+DWORD previousTickEnd = 0;
 // True while a tick is inside the capture room. A tick arriving then comes from the
 // message loop of a capture message box: it must neither send a request nor open a
 // second box behind the first.
@@ -20,10 +23,24 @@ bool inCapture = false;
 
 } // namespace
 
+static void readAndDispatch(HWND mainWindow);
+
 void pollRemote(HWND mainWindow)
 {
     if (inCapture)
         return;
+    // Between the previous tick and this one the thread may have been held by a wait
+    // of the program's own (the launch watch's, for one): a press held through it
+    // stays one press.
+    if (tickedBefore)
+        leaveOutHeldTime(&repeatState, GetTickCount() - previousTickEnd, POLL_INTERVAL_MS);
+    readAndDispatch(mainWindow);
+    tickedBefore = true;
+    previousTickEnd = GetTickCount();
+}
+
+static void readAndDispatch(HWND mainWindow)
+{
     inCapture = true;
     BYTE code = 0;
     bool fresh = (readChipRegister(CHIP_STATUS_REGISTER) & CHIP_STATUS_NO_KEY) == 0 &&
@@ -55,6 +72,8 @@ void CALLBACK keyPollTimerProc(HWND window, UINT, UINT_PTR, DWORD)
 void startPollTimer(HWND mainWindow)
 {
     PollTimer.configure(mainWindow, POLL_INTERVAL_MS);
+    if (!PollTimer.running)
+        tickedBefore = false;
     PollTimer.start();
 }
 

@@ -21,6 +21,7 @@ struct KeyRepeatState {
     int previousKey;    // initially 0
     DWORD previousTime; // GetTickCount of the previous read, initially 0
     int repeatCount;    // initially 0
+    bool answered;      // this press answered the Shut Down dialog; initially false
 };
 
 struct RepeatOutcome {
@@ -32,7 +33,14 @@ struct RepeatOutcome {
 // repeating while reads come less than 250 ms apart (unsigned difference, so the
 // tick counter's wrap is harmless). How a held key acts on its repeats depends on
 // where it goes: see heldKeyPace.
+// A press that answered the open Shut Down dialog is spent: its further reads do
+// nothing, for the dialog is gone and they would reach the probe or the pointer.
 RepeatOutcome applyRepeatRule(KeyRepeatState *state, int code, DWORD now, bool targetActive, bool promptOpen);
+// Time in which the thread could not read (a wait of the program's own, such as
+// the launch watch's, between two poll ticks) is no gap in a press: when ticks lay
+// `sincePreviousTick` ms apart, a repeat window or more, all but one poll interval
+// of it is left out of the gap to the previous read (pure).
+void leaveOutHeldTime(KeyRepeatState *state, DWORD sincePreviousTick, DWORD pollInterval);
 
 // How often a held key acts (pure).
 enum HeldKeyPace {
@@ -42,8 +50,10 @@ enum HeldKeyPace {
 };
 // A press of the power key or key 15 lasts several reads, and acting on each would
 // undo the first action (close then relaunch, open then cancel): they act once per
-// press, with or without a target. The open Shut Down dialog is answered by a new
-// key only, never by the repeats of the key that opened it.
+// press, with or without a target. So do the pointer's clicks and its button toggle
+// with no target (a press of 4 to 6 reads would be a double or triple click, or leave
+// the button held by chance); its moves go on every read. The open Shut Down dialog
+// is answered by a new key only, never by the repeats of the key that opened it.
 HeldKeyPace heldKeyPace(int code, bool targetActive, bool promptOpen);
 
 // ---- key poll and dispatcher ---------------------------------------------------
@@ -71,6 +81,9 @@ struct PointerLimits {
 
 // Limits for a screen of the given size (pure).
 PointerLimits pointerLimitsFor(int width, int height);
+// Limits over a rectangle of screens (the virtual screen: its left and top can be
+// negative), with the steps of a screen `stepWidth` wide (pure).
+PointerLimits pointerLimitsSpanning(int left, int top, int width, int height, int stepWidth);
 // The height used at start-up: SM_CYFULLSCREEN, made 19 pixels taller when odd (pure).
 int startupPointerHeight(int fullScreenHeight);
 // One move of a direction key (1 to 4, 6 to 9; up is decreasing y) from `from`
@@ -79,14 +92,22 @@ int startupPointerHeight(int fullScreenHeight);
 // that would leave the limits is refused: returns false and restarts the count.
 bool pointerStep(const PointerLimits &limits, int key, POINT from, int *stepCounter, POINT *to);
 
-// At main window creation: limits from the current screen.
+// At main window creation: limits over every monitor (the virtual screen), where
+// the system tells it; steps from the primary screen's width.
 void initPointerLimits();
-// WM_DISPLAYCHANGE: limits from the new size in lParam (width low word, height high word).
+// WM_DISPLAYCHANGE: the same over the new layout; the new primary size in lParam
+// (width low word, height high word) gives the steps, and the limits where the
+// system has no virtual screen.
 void onDisplayChange(LPARAM lParam);
+// The screen metrics the limits are read with; tests replace it to show several
+// monitors (Wine under Xvfb shows one).
+extern int(WINAPI *screenMetricsCall)(int index);
 const PointerLimits &currentPointerLimits();
 // A key for the mouse: 1 to 4 and 6 to 9 move, 5 presses or releases the primary
 // button, 0 and 10 click left and right; other codes do nothing.
 void mouseKey(int key);
+// Keys 0, 5 and 10: a click or the button toggle, not a move (pure).
+bool isMouseButtonKey(int key);
 // A new key starts the pointer acceleration over.
 void resetMouseStepCounter();
 // Whether key 5 holds the button down.
@@ -114,6 +135,8 @@ void launchDefaultApplication();
 void requestShutDown(HWND mainWindow);
 // Switches the computer off; on the NT family after enabling the shut-down privilege.
 void ShutDownComputer();
+// The NT family's flags for switching off on a system of that major version (pure).
+UINT ntPowerOffFlags(DWORD majorVersion);
 // The call that ends the session; tests replace it so that the run survives.
 extern BOOL(WINAPI *exitWindowsCall)(UINT flags, DWORD reason);
 // Window commands 1101 to 1106; other values do nothing.

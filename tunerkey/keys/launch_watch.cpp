@@ -73,7 +73,7 @@ void launchWatchTick()
 {
     int app = watchedAppToExamine(LaunchWatch);
     if (app < 0) {
-        Sleep(WATCH_IDLE_WAIT_MS);
+        answeringWait(WATCH_IDLE_WAIT_MS);
         stopWatchTimer();
         return;
     }

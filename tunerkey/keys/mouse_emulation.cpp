@@ -57,20 +57,44 @@ void move(int key)
 
 } // namespace
 
+int(WINAPI *screenMetricsCall)(int index) = GetSystemMetrics;
+
+// Not the primary screen's work area: a second monitor (a TV on the card's second
+// output) and the taskbar's Start button must be reachable. Windows 95 and NT 4.0
+// know no virtual screen (its metrics are 0 there): `fallback` then holds.
+static PointerLimits virtualScreenOr(const PointerLimits &fallback, int stepWidth)
+{
+    int width = screenMetricsCall(SM_CXVIRTUALSCREEN);
+    int height = screenMetricsCall(SM_CYVIRTUALSCREEN);
+    if (width <= 0 || height <= 0)
+        return fallback;
+    return pointerLimitsSpanning(screenMetricsCall(SM_XVIRTUALSCREEN), screenMetricsCall(SM_YVIRTUALSCREEN),
+                                 width, height, stepWidth);
+}
+
 void initPointerLimits()
 {
-    int height = startupPointerHeight(GetSystemMetrics(SM_CYFULLSCREEN));
-    limits = pointerLimitsFor(GetSystemMetrics(SM_CXFULLSCREEN), height);
+    int width = screenMetricsCall(SM_CXFULLSCREEN);
+    int height = startupPointerHeight(screenMetricsCall(SM_CYFULLSCREEN));
+    limits = virtualScreenOr(pointerLimitsFor(width, height), width);
 }
 
 void onDisplayChange(LPARAM lParam)
 {
-    limits = pointerLimitsFor(LOWORD(lParam), HIWORD(lParam));
+    limits = virtualScreenOr(pointerLimitsFor(LOWORD(lParam), HIWORD(lParam)), LOWORD(lParam));
 }
 
 const PointerLimits &currentPointerLimits()
 {
     return limits;
+}
+
+bool isMouseButtonKey(int key)
+{
+    if (key < 0 || key > 10)
+        return false;
+    MouseAction a = kMouseActions[key];
+    return a == MOUSE_LEFT_CLICK || a == MOUSE_RIGHT_CLICK || a == MOUSE_TOGGLE_PRIMARY;
 }
 
 void resetMouseStepCounter()

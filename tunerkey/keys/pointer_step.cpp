@@ -19,13 +19,18 @@ const int COARSE_FROM_MOVE = 10;
 
 PointerLimits pointerLimitsFor(int width, int height)
 {
+    return pointerLimitsSpanning(0, 0, width, height, width);
+}
+
+PointerLimits pointerLimitsSpanning(int left, int top, int width, int height, int stepWidth)
+{
     PointerLimits l;
-    l.left = 0;
-    l.top = 0;
-    l.right = width - 1;
-    l.bottom = height - 1;
-    l.fineStep = width / 160;
-    l.coarseStep = width / 80;
+    l.left = left;
+    l.top = top;
+    l.right = left + width - 1;
+    l.bottom = top + height - 1;
+    l.fineStep = stepWidth / 160;
+    l.coarseStep = stepWidth / 80;
     return l;
 }
 

@@ -11,6 +11,8 @@ HeldKeyPace heldKeyPace(int code, bool targetActive, bool promptOpen)
     for (int key : kOncePerPressKeys)
         if (code == key)
             return PACE_ONCE;
+    if (!targetActive && isMouseButtonKey(code))
+        return PACE_ONCE;
     // Applications get a held key at the pace of a keyboard's auto-repeat.
     return targetActive ? PACE_EVERY_TENTH : PACE_EVERY_READ;
 }
@@ -23,18 +25,30 @@ RepeatOutcome applyRepeatRule(KeyRepeatState *state, int code, DWORD now, bool t
     state->repeatCount = repeat ? state->repeatCount + 1 : 0;
     state->previousTime = now;
     state->previousKey = code;
+    if (!repeat)
+        state->answered = false;
 
-    bool acts = true;
+    bool acts = !state->answered;
     switch (heldKeyPace(code, targetActive, promptOpen)) {
     case PACE_EVERY_READ:
         break;
     case PACE_EVERY_TENTH:
-        acts = state->repeatCount % REPEAT_PERIOD == 0;
+        acts = acts && state->repeatCount % REPEAT_PERIOD == 0;
         break;
     case PACE_ONCE:
-        acts = state->repeatCount == 0;
+        acts = acts && state->repeatCount == 0;
         break;
     }
+    if (acts && promptOpen)
+        state->answered = true;
     out.key = acts ? code : KEY_SUPPRESSED;
     return out;
+}
+
+void leaveOutHeldTime(KeyRepeatState *state, DWORD sincePreviousTick, DWORD pollInterval)
+{
+    // Below the repeat window the gap cannot end a press anyway, and timer jitter
+    // stays out of it.
+    if (sincePreviousTick >= REPEAT_WINDOW_MS && sincePreviousTick > pollInterval)
+        state->previousTime += sincePreviousTick - pollInterval;
 }

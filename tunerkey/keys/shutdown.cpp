@@ -26,6 +26,14 @@ static bool enableShutdownPrivilege()
     return error == 0;
 }
 
+UINT ntPowerOffFlags(DWORD majorVersion)
+{
+    // EWX_FORCE ends every application without letting it save. From Windows 2000
+    // on, EWX_FORCEIFHUNG ends only those that do not answer; NT 4.0 has no such
+    // flag and keeps EWX_FORCE.
+    return EWX_POWEROFF | (majorVersion >= 5 ? EWX_FORCEIFHUNG : EWX_FORCE);
+}
+
 void ShutDownComputer()
 {
     if (IsWindows9x()) {
@@ -34,6 +42,6 @@ void ShutDownComputer()
     }
     if (!enableShutdownPrivilege())
         return;
-    if (!exitWindowsCall(EWX_POWEROFF | EWX_FORCE, 0))
+    if (!exitWindowsCall(ntPowerOffFlags(WindowsVersion().dwMajorVersion), 0))
         MessageBoxA(NULL, "Can't run ExitWindowsEx.", TK_CAPTION, MB_OK);
 }
