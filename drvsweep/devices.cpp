@@ -208,15 +208,23 @@ static bool countDevice(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *hardware
     return true;
 }
 
+// What the count and the collection start from: the main entries as the INI has
+// them (an alternative may replace one as the scan goes), and no foreign driver yet.
+static void beginScan(const UninstallConfig &cfg, DriverEntry (&mains)[LIST_CAPACITY],
+                      ForeignDrivers *foreign)
+{
+    memcpy(mains, cfg.devices, sizeof mains);
+    if (foreign)
+        memset(foreign, 0, sizeof *foreign);
+}
+
 int CountMatchingDevices(UninstallConfig &cfg, ForeignDrivers *foreign)
 {
     static CountScan s; // large: kept off the stack
     s.cfg = &cfg;
     s.count = 0;
-    memcpy(s.mains, cfg.devices, sizeof s.mains);
     s.foreign = foreign;
-    if (foreign)
-        memset(foreign, 0, sizeof *foreign);
+    beginScan(cfg, s.mains, foreign);
     ForEachDevice(BUFFER_EXACT, DIGCF_PRESENT, countDevice, &s);
     return s.count;
 }
@@ -328,10 +336,8 @@ int CollectEnumKeys(UninstallConfig &cfg, EnumKeyLists *keys, ForeignDrivers *fo
     s.cfg = &cfg;
     s.keys = keys;
     s.count = 0;
-    memcpy(s.mains, cfg.devices, sizeof s.mains);
     s.foreign = foreign;
-    if (foreign)
-        memset(foreign, 0, sizeof *foreign);
+    beginScan(cfg, s.mains, foreign);
     ForEachDevice(BUFFER_KEPT, DIGCF_PRESENT, collectDevice, &s);
     return s.count;
 }
