@@ -4,6 +4,7 @@
 # as "Conexant 2388x Video Capture". Run inside the bench (winebench --setup);
 # the driver loads at once and again in every later Wine session.
 set -euo pipefail
+trap 'echo "sim-install: \"$BASH_COMMAND\" failed with exit code $? (line $LINENO)" >&2' ERR
 : "${WINEPREFIX:?run inside the Wine bench}"
 # Run as its own bash process, so the bench helpers are loaded here.
 # shellcheck source=benchlib.sh

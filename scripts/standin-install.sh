@@ -12,6 +12,7 @@
 # KEY=VALUE: further standin.ini settings (video=1, stay=1, title=..., class=...).
 # The log is DIR\standin.log. Runs inside the bench ($WINE, $WINEPREFIX, $QX_BIN).
 set -euo pipefail
+trap 'echo "standin-install: \"$BASH_COMMAND\" failed with exit code $? (line $LINENO)" >&2' ERR
 [ -n "${WINEPREFIX:-}" ] || { echo "standin-install: run inside the Wine bench" >&2; exit 2; }
 if ! declare -F qxwine >/dev/null; then
   # shellcheck source=benchlib.sh

@@ -14,19 +14,7 @@ static const char *Key = TK_SETTINGS_KEY;
 // Starts tunerkey.exe with a show command, as a shell link would.
 static bool startTunerkey(qxt::Child *child, WORD show = SW_SHOWNORMAL)
 {
-    STARTUPINFOA si;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = show;
-    PROCESS_INFORMATION pi;
-    std::string cmd = "\"" + qxt::programUnderTest("tunerkey.exe") + "\"";
-    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return false;
-    CloseHandle(pi.hThread);
-    child->process = pi.hProcess;
-    child->pid = pi.dwProcessId;
-    return true;
+    return qxt::startProcess("\"" + qxt::programUnderTest("tunerkey.exe") + "\"", child, NULL, show);
 }
 
 static HWND waitForMainWindow(DWORD ms = 10000)

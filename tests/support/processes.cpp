@@ -2,21 +2,29 @@
 // collect its output.
 #include "qxtest.h"
 
+#include <stdio.h>
 #include <string.h>
 
 namespace qxt
 {
 
-bool startProcess(const std::string &cmdline, Child *child, const char *dir)
+bool startProcess(const std::string &cmdline, Child *child, const char *dir, int show)
 {
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
     memset(&si, 0, sizeof si);
     si.cb = sizeof si;
+    if (show >= 0) {
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = (WORD)show;
+    }
     std::vector<char> cmd(cmdline.begin(), cmdline.end());
     cmd.push_back('\0');
-    if (!CreateProcessA(NULL, cmd.data(), NULL, NULL, FALSE, 0, NULL, dir, &si, &pi))
+    if (!CreateProcessA(NULL, cmd.data(), NULL, NULL, FALSE, 0, NULL, dir, &si, &pi)) {
+        // A start that fails only now and then is the bench's to explain: say why.
+        fprintf(stderr, "startProcess: %s: error %lu\n", cmdline.c_str(), GetLastError());
         return false;
+    }
     CloseHandle(pi.hThread);
     child->process = pi.hProcess;
     child->pid = pi.dwProcessId;
@@ -61,6 +69,7 @@ int runProgram(const std::string &cmdline, std::string *output, DWORD ms)
     BOOL ok = CreateProcessA(NULL, cmd.data(), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
     CloseHandle(wr);
     if (!ok) {
+        fprintf(stderr, "runProgram: %s: error %lu\n", cmdline.c_str(), GetLastError());
         CloseHandle(rd);
         return -1;
     }

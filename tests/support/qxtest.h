@@ -97,8 +97,10 @@ struct Child {
     HANDLE process = NULL;
     DWORD pid = 0;
 };
-// Starts `cmdline` (in `dir` when given); false when it could not start.
-bool startProcess(const std::string &cmdline, Child *child, const char *dir = NULL);
+// Starts `cmdline` (in `dir` when given, with `show` as its first show command when
+// not -1, as a shell link gives one); false when it could not start, with the
+// reason printed.
+bool startProcess(const std::string &cmdline, Child *child, const char *dir = NULL, int show = -1);
 // Waits for the end of `child`; its exit code, or -1 on time-out (the child is then killed).
 int waitProcess(Child *child, DWORD ms = 10000);
 // Runs `cmdline` to its end, collecting its standard output; the exit code or -1.
