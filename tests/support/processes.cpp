@@ -67,9 +67,10 @@ int runProgram(const std::string &cmdline, std::string *output, DWORD ms)
     std::vector<char> cmd(cmdline.begin(), cmdline.end());
     cmd.push_back('\0');
     BOOL ok = CreateProcessA(NULL, cmd.data(), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    DWORD error = ok ? 0 : GetLastError(); // before CloseHandle can change it
     CloseHandle(wr);
     if (!ok) {
-        fprintf(stderr, "runProgram: %s: error %lu\n", cmdline.c_str(), GetLastError());
+        fprintf(stderr, "runProgram: %s: error %lu\n", cmdline.c_str(), error);
         CloseHandle(rd);
         return -1;
     }
