@@ -254,7 +254,8 @@ static void collect(const qxt::Snapshot &before, const qxt::Snapshot &after,
     for (const std::string &a : d.added)
         EXPECT_TRUE(incidental(a)) << "unexpectedly added: " << a;
     for (const std::string &c : d.changed)
-        EXPECT_TRUE(incidental(c) || (changed && c == changed)) << "unexpectedly changed: " << c;
+        EXPECT_TRUE(incidental(c) || (changed && _stricmp(c.c_str(), changed) == 0))
+            << "unexpectedly changed: " << c;
     for (const std::string &r : d.removed)
         if (!incidental(r))
             removed->push_back(r);
