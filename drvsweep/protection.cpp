@@ -55,10 +55,27 @@ static bool isProtected(const char *path)
     return FileProtectedCall(NULL, wide) != FALSE;
 }
 
+// Only a program file ("MZ": a driver, library or filter) has a version
+// resource; two bytes say so sooner than the version query on any other file.
+static bool isProgramFile(const char *path)
+{
+    HANDLE h =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return true; // unreadable here: the version query decides
+    char head[2] = {};
+    DWORD got = 0;
+    BOOL read = ReadFile(h, head, sizeof head, &got, NULL);
+    CloseHandle(h);
+    return !read || (got == 2 && head[0] == 'M' && head[1] == 'Z');
+}
+
 // The CompanyName of every language the version resource lists, and of US
 // English in the two code pages setup tools wrote when it lists none.
 static bool madeByMicrosoft(const char *path)
 {
+    if (!isProgramFile(path))
+        return false;
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeA(path, &ignored);
     if (size == 0 || size > 64 * 1024)

@@ -286,59 +286,58 @@ bool RemoveFromNameList(char *list, DWORD *size, const char *name)
     return true;
 }
 
-// Takes `service` out of one filter list of a class key. False when the list
-// names it and could not be written: the service must then stay.
-static bool stripFilter(HKEY classKey, const char *value, const char *service)
-{
-    char list[2048];
-    DWORD size = readNameList(classKey, value, list, sizeof list);
-    if (size == 0 || !RemoveFromNameList(list, &size, service))
-        return true;
-    // An empty list is no list: the value goes.
-    LONG err = size <= 1 ? RegDeleteValueA(classKey, value)
-                         : RegSetValueExA(classKey, value, 0, REG_MULTI_SZ, (const BYTE *)list, size);
-    if (err != ERROR_SUCCESS)
-        return false;
-    NoteChange();
-    return true;
-}
-
 static const char *const FilterValues[] = {"UpperFilters", "LowerFilters"};
 
-// The service's name out of every class key's filter lists, the other names kept:
-// a filter whose service is gone stops every device of the class from starting.
-static bool stripClassFilters(const char *service, Remains *remains)
+// The names of the services that go out of every class key's filter lists, the
+// other names kept: a filter whose service is gone stops every device of the
+// class from starting. A list that names one and cannot be written keeps it, and
+// the service with it (`kept`). One walk for all services.
+static void stripClassFilters(bool *kept, Remains *remains)
 {
     HKEY root;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ClassRoot, 0, KEY_READ, &root) != ERROR_SUCCESS)
-        return true;
-    bool all = true;
+        return;
     for (DWORD index = 0;; index++) {
         char name[256];
         DWORD size = sizeof name;
         if (RegEnumKeyExA(root, index, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
             break;
         HKEY classKey;
-        LONG err = RegOpenKeyExA(root, name, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &classKey);
-        if (err != ERROR_SUCCESS) {
-            // One that cannot be written may still be read: it matters only if it names the service.
-            err = RegOpenKeyExA(root, name, 0, KEY_QUERY_VALUE, &classKey);
-            if (err != ERROR_SUCCESS)
-                continue;
-        }
+        // One that cannot be written may still be read: it matters only if it names a service.
+        if (RegOpenKeyExA(root, name, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &classKey) != ERROR_SUCCESS &&
+            RegOpenKeyExA(root, name, 0, KEY_QUERY_VALUE, &classKey) != ERROR_SUCCESS)
+            continue;
         for (const char *value : FilterValues) {
-            if (stripFilter(classKey, value, service))
+            char list[2048];
+            DWORD listSize = readNameList(classKey, value, list, sizeof list);
+            bool taken[LIST_CAPACITY] = {};
+            bool any = false;
+            for (int i = 0; i < Plan.count && listSize > 0; i++)
+                if (Plan.verdict[i] == SERVICE_GOES && !kept[i])
+                    any |= (taken[i] = RemoveFromNameList(list, &listSize, Plan.names[i]));
+            if (!any)
                 continue;
-            all = false;
-            char what[REMAINS_TEXT];
-            snprintf(what, sizeof what, "HKLM\\%s\\%s %s (names the service %s)", ClassRoot, name, value,
-                     service);
-            NoteRemaining(remains, what);
+            // An empty list is no list: the value goes.
+            LONG err = listSize <= 1
+                           ? RegDeleteValueA(classKey, value)
+                           : RegSetValueExA(classKey, value, 0, REG_MULTI_SZ, (const BYTE *)list, listSize);
+            if (err == ERROR_SUCCESS) {
+                NoteChange();
+                continue;
+            }
+            for (int i = 0; i < Plan.count; i++) {
+                if (!taken[i])
+                    continue;
+                kept[i] = true;
+                char what[REMAINS_TEXT];
+                snprintf(what, sizeof what, "HKLM\\%s\\%s %s (names the service %s)", ClassRoot, name, value,
+                         Plan.names[i]);
+                NoteRemaining(remains, what);
+            }
         }
         RegCloseKey(classKey);
     }
     RegCloseKey(root);
-    return all;
 }
 
 typedef SC_HANDLE(WINAPI *OpenScmFn)(LPCSTR machine, LPCSTR database, DWORD access);
@@ -417,6 +416,8 @@ void RemovePlannedServices(const UninstallConfig &cfg, Remains *remains)
 {
     if (!Plan.finished)
         FinishServicePlan(cfg);
+    bool kept[LIST_CAPACITY] = {};
+    stripClassFilters(kept, remains);
     for (int i = 0; i < Plan.count; i++) {
         const char *name = Plan.names[i];
         char what[REMAINS_TEXT], why[REMAINS_TEXT];
@@ -426,7 +427,7 @@ void RemovePlannedServices(const UninstallConfig &cfg, Remains *remains)
         case SERVICE_ABSENT:
             break;
         case SERVICE_GOES:
-            if (stripClassFilters(name, remains))
+            if (!kept[i])
                 removeService(name, remains);
             break;
         case SERVICE_WINDOWS:
