@@ -374,14 +374,23 @@ TEST(Registry, KeysThatExistButCannotBeOpenedAreNamed)
     lockKey("SYSTEM\\CurrentControlSet\\Services\\qxdenied");
     lockKey(std::string(sweep::UninstallKey) + "\\QX770Denied");
     lockKey("SOFTWARE\\QxDenied");
+    // A service the service control manager knows goes through it.
+    SC_HANDLE scm = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+    CloseServiceHandle(CreateServiceA(scm, "qxscm", "qxscm", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                      SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                      "system32\\drivers\\qxscm.sys", NULL, NULL, NULL, NULL, NULL));
+    CloseServiceHandle(scm);
+    ASSERT_TRUE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\qxscm"));
     static UninstallConfig cfg = {};
     strcpy(cfg.mediaClass, "Yes");
-    cfg.serviceCount = 2;
+    cfg.serviceCount = 3;
     strcpy(cfg.services[0], "qxdenied");
     strcpy(cfg.services[1], "qxmissing");
+    strcpy(cfg.services[2], "qxscm");
     strcpy(cfg.uninstallKeyPath, "QX770Denied");
     Remains remains = {};
     CleanRegistryNt(cfg, &remains);
+    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\qxscm"));
     HKEY key;
     EXPECT_FALSE(OpenMachineKey("SOFTWARE\\QxDenied", KEY_READ, &key, &remains));
     EXPECT_FALSE(OpenMachineKey("SOFTWARE\\QxMissing", KEY_READ, &key, &remains));
