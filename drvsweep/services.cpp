@@ -354,60 +354,70 @@ static void noteService(Remains *remains, const char *name, const char *why)
     NoteRemaining(remains, what);
 }
 
+// The service control manager's calls, advapi32's on the NT family, looked up at
+// run time; its handle is opened once for the run's services.
+struct ServiceManager {
+    OpenServiceFn openService;
+    ControlServiceFn control;
+    ServiceCallFn deleteService, closeHandle;
+    SC_HANDLE scm;
+    DWORD openError; // why the manager could not be opened, or 0
+};
+
+static bool openServiceManager(ServiceManager *m)
+{
+    memset(m, 0, sizeof *m);
+    OpenScmFn openScm = (OpenScmFn)FindSystemFunction("advapi32.dll", "OpenSCManagerA");
+    m->openService = (OpenServiceFn)FindSystemFunction("advapi32.dll", "OpenServiceA");
+    m->control = (ControlServiceFn)FindSystemFunction("advapi32.dll", "ControlService");
+    m->deleteService = (ServiceCallFn)FindSystemFunction("advapi32.dll", "DeleteService");
+    m->closeHandle = (ServiceCallFn)FindSystemFunction("advapi32.dll", "CloseServiceHandle");
+    if (!openScm || !m->openService || !m->control || !m->deleteService || !m->closeHandle)
+        return false;
+    m->scm = openScm(NULL, NULL, SC_MANAGER_CONNECT);
+    m->openError = m->scm ? 0 : GetLastError();
+    return true;
+}
+
 // Through the service control manager: stopped, then deleted, so that no key is
 // taken from under a running service. A service it does not know (a key written
-// after Windows started) runs nowhere: its key is deleted. The functions are
-// advapi32's on the NT family, looked up at run time.
-static void removeService(const char *name, Remains *remains)
+// after Windows started) runs nowhere: its key is deleted.
+static void removeService(const ServiceManager &m, bool managed, const char *name, Remains *remains)
 {
-    OpenScmFn openScm = (OpenScmFn)FindSystemFunction("advapi32.dll", "OpenSCManagerA");
-    OpenServiceFn openService = (OpenServiceFn)FindSystemFunction("advapi32.dll", "OpenServiceA");
-    ControlServiceFn control = (ControlServiceFn)FindSystemFunction("advapi32.dll", "ControlService");
-    ServiceCallFn deleteService = (ServiceCallFn)FindSystemFunction("advapi32.dll", "DeleteService");
-    ServiceCallFn closeHandle = (ServiceCallFn)FindSystemFunction("advapi32.dll", "CloseServiceHandle");
-    if (openScm && openService && control && deleteService && closeHandle) {
-        SC_HANDLE scm = openScm(NULL, NULL, SC_MANAGER_CONNECT);
-        if (!scm) {
-            char why[64];
-            snprintf(why, sizeof why, " (the service control manager: error %lu)", GetLastError());
-            noteService(remains, name, why);
-            return;
-        }
-        SC_HANDLE service = openService(scm, name, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
+    char why[64];
+    if (managed && !m.scm) {
+        snprintf(why, sizeof why, " (the service control manager: error %lu)", m.openError);
+        noteService(remains, name, why);
+        return;
+    }
+    SC_HANDLE service =
+        managed ? m.openService(m.scm, name, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE) : NULL;
+    if (managed) {
         DWORD err = service ? ERROR_SUCCESS : GetLastError();
         if (service) {
             SERVICE_STATUS status;
-            control(service, SERVICE_CONTROL_STOP, &status);
-            if (!deleteService(service) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
+            m.control(service, SERVICE_CONTROL_STOP, &status);
+            if (!m.deleteService(service) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
                 err = GetLastError();
-            closeHandle(service);
+            m.closeHandle(service);
         }
-        closeHandle(scm);
         if (err != ERROR_SUCCESS && err != ERROR_SERVICE_DOES_NOT_EXIST) {
-            char why[64];
             snprintf(why, sizeof why, " (the service control manager: error %lu)", err);
             noteService(remains, name, why);
-            return;
-        }
-        if (service) {
-            HKEY services;
-            bool gone = false;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ServicesPath, 0, KEY_READ, &services) == ERROR_SUCCESS) {
-                gone = !exists(services, name);
-                RegCloseKey(services);
-            }
-            // Deleted once it stops, at the latest when Windows next starts.
-            if (gone)
-                NoteChange();
-            else
-                noteService(remains, name, " (marked for deletion at the next start)");
             return;
         }
     }
     HKEY services;
     if (!OpenMachineKey(ServicesPath, KEY_ALL_ACCESS, &services, remains))
         return;
-    DeleteKeyTree(services, ServicesPath, name, remains);
+    if (!service) {
+        DeleteKeyTree(services, ServicesPath, name, remains);
+    } else if (!exists(services, name)) {
+        NoteChange();
+    } else {
+        // Deleted once it stops, at the latest when Windows next starts.
+        noteService(remains, name, " (marked for deletion at the next start)");
+    }
     RegFlushKey(services);
     RegCloseKey(services);
 }
@@ -418,6 +428,8 @@ void RemovePlannedServices(const UninstallConfig &cfg, Remains *remains)
         FinishServicePlan(cfg);
     bool kept[LIST_CAPACITY] = {};
     stripClassFilters(kept, remains);
+    ServiceManager manager;
+    bool managed = openServiceManager(&manager);
     for (int i = 0; i < Plan.count; i++) {
         const char *name = Plan.names[i];
         char what[REMAINS_TEXT], why[REMAINS_TEXT];
@@ -428,7 +440,7 @@ void RemovePlannedServices(const UninstallConfig &cfg, Remains *remains)
             break;
         case SERVICE_GOES:
             if (!kept[i])
-                removeService(name, remains);
+                removeService(manager, managed, name, remains);
             break;
         case SERVICE_WINDOWS:
             NoteLeftAlone(what, "its image is a file of Windows");
@@ -447,6 +459,8 @@ void RemovePlannedServices(const UninstallConfig &cfg, Remains *remains)
             break;
         }
     }
+    if (managed && manager.scm)
+        manager.closeHandle(manager.scm);
     // One run, one plan: the next run looks anew.
     memset(&Plan, 0, sizeof Plan);
 }
