@@ -200,9 +200,12 @@ void PlanServices(const UninstallConfig &cfg)
     HKEY services;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ServicesPath, 0, KEY_READ, &services) != ERROR_SUCCESS)
         return;
+    // A name listed twice is decided once, by its first place.
     for (int i = 0; i < Plan.count; i++)
         Plan.verdict[i] =
-            IsPlainName(Plan.names[i]) && exists(services, Plan.names[i]) ? SERVICE_GOES : SERVICE_ABSENT;
+            IsPlainName(Plan.names[i]) && namedIndex(Plan.names[i]) < 0 && exists(services, Plan.names[i])
+                ? SERVICE_GOES
+                : SERVICE_ABSENT;
     for (DWORD index = 0;; index++) {
         char name[256];
         DWORD size = sizeof name;
