@@ -19,7 +19,7 @@ enum Verdict {
     SERVICE_USED,     // a device that stays has it as its service or a filter
 };
 
-// A service whose image has the name of a file the INI names.
+// A service whose image is a file the INI names, by the INI's name for it.
 struct ImageOwner {
     char file[ENTRY_TEXT];
     char service[ENTRY_TEXT];
@@ -131,20 +131,35 @@ static DWORD readNameList(HKEY key, const char *value, char *out, DWORD size)
     return got;
 }
 
-// The files the INI names, as plain names: a service image of the same name
-// decides whether the file may go.
-static bool namedFile(const UninstallConfig &cfg, const char *file)
+// The INI's name for a service's image (at `path`, named `file`): the image's own
+// name, or its 8.3 alias when that is what the INI names; NULL when it names
+// neither. A service image of that name decides whether the file may go.
+static const char *namedFile(const UninstallConfig &cfg, const char *path, const char *file)
 {
+    const char *names[4 * LIST_CAPACITY];
+    int count = 0;
+    bool aliases = false;
     const DriverEntry *lists[3] = {cfg.devices, cfg.extDevices, cfg.possibleDevices};
     int counts[3] = {cfg.deviceCount, cfg.extDeviceCount, cfg.possibleDeviceCount};
     for (int l = 0; l < 3; l++)
         for (int i = 0; i < counts[l]; i++)
-            if (EqualsNoCase(lists[l][i].sysFile, file))
-                return true;
+            names[count++] = lists[l][i].sysFile;
     for (int i = 0; i < cfg.extCopyFileCount; i++)
-        if (EqualsNoCase(cfg.extCopyFiles[i], file))
-            return true;
-    return false;
+        names[count++] = cfg.extCopyFiles[i];
+    for (int i = 0; i < count; i++) {
+        if (names[i][0] != '\0' && EqualsNoCase(names[i], file))
+            return names[i];
+        aliases |= FindChar(names[i], '~') != NULL;
+    }
+    char alias[PATH_TEXT], aliasFile[ENTRY_TEXT];
+    DWORD n = aliases ? GetShortPathNameA(path, alias, sizeof alias) : 0;
+    if (n == 0 || n >= sizeof alias)
+        return NULL;
+    ImageFileName(alias, aliasFile, sizeof aliasFile);
+    for (int i = 0; i < count; i++)
+        if (names[i][0] != '\0' && EqualsNoCase(names[i], aliasFile))
+            return names[i];
+    return NULL;
 }
 
 // One service of the system: its image, whether it is Windows' own, and what it
@@ -171,9 +186,10 @@ static void examineService(const UninstallConfig &cfg, HKEY services, const char
         ImageFileName(path, file, sizeof file);
         if (self >= 0 && WindowsFileReason(path))
             Plan.verdict[self] = SERVICE_WINDOWS;
-        if (namedFile(cfg, file) && Plan.ownerCount < IMAGE_OWNER_CAPACITY) {
+        const char *named = namedFile(cfg, path, file);
+        if (named && Plan.ownerCount < IMAGE_OWNER_CAPACITY) {
             ImageOwner &o = Plan.owners[Plan.ownerCount++];
-            CopyText(o.file, sizeof o.file, file);
+            CopyText(o.file, sizeof o.file, named);
             CopyText(o.service, sizeof o.service, name);
             o.named = self;
         }

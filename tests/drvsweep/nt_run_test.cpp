@@ -36,6 +36,12 @@ std::string listed(const std::vector<std::string> &names)
     return text;
 }
 
+std::string lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), ::tolower);
+    return text;
+}
+
 // The folders a name of the INI is looked for in.
 #ifdef _WIN64
 const char *const SystemDirs[] = {"system32", "syswow64"};
@@ -407,18 +413,14 @@ TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
         "the window \"QX770 Hung Remote\" (it did not answer the request to close)",
         "ExtDevDrvID0=P (too broad to act on)", "ExtDevDrvID1=PCI\\VEN_14F1 (too broad to act on)",
         "InfPath ..\\win.ini of class subkey 0201 (not an oem<N>.inf)"};
-    for (std::string &path : inbox) {
-        std::transform(path.begin(), path.end(), path.begin(), ::tolower);
-        leftAlone.push_back(path + " (a file of Microsoft's)");
-    }
+    for (std::string &path : inbox)
+        leftAlone.push_back((path = lowered(path)) + " (a file of Microsoft's)");
     EXPECT_EQ(run.finalText,
               "The uninstallation is not complete." + notRemoved + listed(leftAlone) + "\n\nPlease restart.");
     // Nothing of Windows waits for the next start either.
-    for (std::string pending : sweep::nameList(SessionManager, "PendingFileRenameOperations")) {
-        std::transform(pending.begin(), pending.end(), pending.begin(), ::tolower);
+    for (const std::string &pending : sweep::nameList(SessionManager, "PendingFileRenameOperations"))
         for (const std::string &path : inbox)
-            EXPECT_EQ(pending.find(path), std::string::npos) << pending;
-    }
+            EXPECT_EQ(lowered(pending).find(path), std::string::npos) << pending;
     ASSERT_TRUE(sweep::restartPrefix());
     for (const std::string &path : inbox)
         EXPECT_TRUE(qxt::fileExists(path)) << path;
@@ -515,11 +517,16 @@ TEST_F(NtRun, HostileIniLeavesOtherPackagesDevicesAndTheirDriverKeys)
     sweep::addClassSubkey(MediaClassKey, "0304", "Other Tuner", "oem38.inf");
     for (const char *f : {"oem36.inf", "oem36.pnf", "oem38.inf"})
         sweep::addWindowsFile("inf", f);
-    for (const char *f :
-         {"qxevid.sys", "igdkmd64.sys", "qxhda.sys", "qxlid.sys", "qxtuner.sys", "qxshared.sys"})
+    for (const char *f : {"qxevid.sys", "igdkmd64.sys", "qxhda.sys", "qxlid.sys", "qxtuner.sys"})
         sweep::addWindowsFile("system32\\drivers", f);
+    // The INI names the other service's image by its 8.3 alias.
+    char alias[MAX_PATH];
+    ASSERT_GT(GetShortPathNameA(sweep::addWindowsFile("system32\\drivers", "qxsharedimage.sys").c_str(),
+                                alias, sizeof alias),
+              0u);
+    std::string shared = strrchr(alias, '\\') + 1;
     sweep::addService("usbvideo", "System32\\drivers\\usbvideo.sys");
-    sweep::addService("barcap", "\\SystemRoot\\System32\\DRIVERS\\QXSHARED.SYS");
+    sweep::addService("barcap", "\\SystemRoot\\System32\\DRIVERS\\QXSHAREDIMAGE.SYS");
     sweep::addService("qxbase");
     sweep::addService("qxother", NULL, "qxbase");
     sweep::addService("qxfilt");
@@ -538,7 +545,9 @@ TEST_F(NtRun, HostileIniLeavesOtherPackagesDevicesAndTheirDriverKeys)
         "ExtDevDrvID3=USB\\VID_1B80&PID_D499\nExtDevDrvName3=USB Video Device\n"
         "ExtDevDrvID4=USB\\VID_1B80&PID_D498\nExtDevDrvName4=Bar Capture\n"
         "ExtDevDrvID5=PCI\\VEN_14F1&DEV_8A1\nExtDevDrvName5=QX770 Tuner\nExtDevDrvSYS5=qxtuner.sys\n"
-        "ExtDevDrvID6=USB\\VID_046D&PID_0825\nExtDevDrvName6=QX770 Webcam\nExtDevDrvSYS7=qxshared.sys\n"
+        "ExtDevDrvID6=USB\\VID_046D&PID_0825\nExtDevDrvName6=QX770 Webcam\nExtDevDrvSYS7=" +
+        shared +
+        "\n"
         "UnInstServiceNum=3\nUnInstService0=usbvideo\nUnInstService1=qxbase\nUnInstService2=qxfilt\n"
         "DrvUninstRegKeyPath=QX770 Utilities\nDrvUninstRegKeyName=QX770 Evidence Drivers\n"
         "UnInstDrvPassMsg2=Please restart.\n");
@@ -571,8 +580,8 @@ TEST_F(NtRun, HostileIniLeavesOtherPackagesDevicesAndTheirDriverKeys)
                     "package's)",
                     "device USB\\VID_046D&PID_0825&REV_0010 (neither its driver nor its service is the "
                     "package's)",
-                    "c:\\windows\\system32\\drivers\\qxshared.sys (the image of the service barcap, which "
-                    "stays)",
+                    "c:\\windows\\system32\\drivers\\" + lowered(shared) +
+                        " (the image of the service barcap, which stays)",
                     "service usbvideo (used by the device USB\\VID_046D&PID_0825&REV_0010, which stays)",
                     "service qxbase (the service qxother depends on it)",
                     "class subkey 0301 (the driver key of the present device "
