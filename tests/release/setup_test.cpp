@@ -11,6 +11,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <tlhelp32.h>
 #include <commctrl.h>
 #include <stdio.h>
 #include <string.h>
@@ -587,9 +588,63 @@ TEST(Setup, AnUpgradeFailsWholeOnAFileInUseClosesTunerkeyBehindItsBoxAndKeepsThe
     WSACleanup();
     qxt::regDeleteTree(HKEY_CURRENT_USER, "Software\\Orvane Multimedia");
 
-    EXPECT_EQ(runUninstaller(&ms), 0);
+    // A file in use goes at the restart: the entry goes with the rest, and the
+    // exit code says a restart is needed.
+    HANDLE busy = CreateFileA(program.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    EXPECT_EQ(runUninstaller(&ms), 3010);
+    CloseHandle(busy);
     EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, EntryKey, nativeView()));
     CoUninitialize();
 }
 
 } // namespace
+
+namespace
+{
+
+// The process that started `pid` (it may have ended since).
+DWORD parentOf(DWORD pid)
+{
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 e = {};
+    e.dwSize = sizeof e;
+    DWORD parent = 0;
+    for (BOOL more = Process32First(snap, &e); more && !parent; more = Process32Next(snap, &e))
+        parent = e.th32ProcessID == pid ? e.th32ParentProcessID : 0;
+    CloseHandle(snap);
+    return parent;
+}
+
+} // namespace
+
+// The finish page's "Start tunerkey now", through the pages as a user goes: the
+// setup runs with the administrator's token, so tunerkey is handed to the shell
+// (Explorer), not started as the setup's child.
+TEST(Setup, TheFinishPageStartsTunerkeyThroughTheShell)
+{
+    qxt::Child setup;
+    ASSERT_TRUE(qxt::startProcess("\"" + setupPath(QX_VERSION) + "\"", &setup));
+    HWND main = waitForVisible(NULL, true, "QX770 Utilities Setup", 30000);
+    ASSERT_TRUE(main);
+    // Next on each page once it may be pressed (after the files too), then Finish.
+    qxt::waitUntil(
+        [&] {
+            HWND next = GetDlgItem(main, IDOK);
+            if (IsWindow(main) && IsWindowVisible(next) && IsWindowEnabled(next))
+                qxt::pressButton(main, IDOK);
+            qxt::pumpMessages(500);
+            return !IsWindow(main);
+        },
+        60000);
+    EXPECT_EQ(qxt::waitProcess(&setup, 10000), 0);
+    Remote remote = findRemote(30000);
+    ASSERT_TRUE(remote.window) << "the finish page did not start tunerkey";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(remote.window, &pid);
+    DWORD parent = parentOf(pid);
+    EXPECT_NE(parent, 0u);
+    EXPECT_NE(parent, setup.pid) << "tunerkey is the setup's child";
+    DWORD ms = 0;
+    EXPECT_EQ(runUninstaller(&ms), 0);
+    EXPECT_TRUE(ended(&remote));
+}
