@@ -16,10 +16,8 @@ struct Expected {
 };
 
 static const Expected Screens[] = {
-    {800, true, 280, 250},
-    {1024, true, 350, 300},
-    {1280, true, 420, 300},
-    {1366, false, 0, 0}, // any other width: centred on the work area
+    {800, true, 280, 250},  {1024, true, 350, 300},
+    {1280, true, 420, 300}, {1366, false, 0, 0}, // any other width: centred on the work area
     {1920, false, 0, 0},
 };
 

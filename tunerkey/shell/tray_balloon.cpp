@@ -11,8 +11,9 @@
 
 #include "common/copy_text.h"
 
-static const char ReadyText[] = "The remote control is ready. Its icon is in the notification area by the clock; "
-                                "if you do not see it there, click the arrow beside it (Show hidden icons).";
+static const char ReadyText[] =
+    "The remote control is ready. Its icon is in the notification area by the clock; "
+    "if you do not see it there, click the arrow beside it (Show hidden icons).";
 
 DWORD balloonRecordSize(DWORD shellMajorVersion)
 {
@@ -26,7 +27,8 @@ DWORD balloonRecordSize(DWORD shellMajorVersion)
 static DWORD shellMajorVersion()
 {
     HMODULE shell32 = GetModuleHandleA("shell32.dll");
-    DLLGETVERSIONPROC get = shell32 ? (DLLGETVERSIONPROC)(void *)GetProcAddress(shell32, "DllGetVersion") : NULL;
+    DLLGETVERSIONPROC get =
+        shell32 ? (DLLGETVERSIONPROC)(void *)GetProcAddress(shell32, "DllGetVersion") : NULL;
     DLLVERSIONINFO info;
     memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
