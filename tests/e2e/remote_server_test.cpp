@@ -385,7 +385,7 @@ TEST_F(RemoteServer, AnswersVersionListAndAnErrorAsLircdDoes)
         std::vector<std::string> reply;
     };
     const Case cases[] = {
-        {"VERSION", {"BEGIN", "VERSION", "SUCCESS", "DATA", "1", "1.0.0", "END"}},
+        {"VERSION", {"BEGIN", "VERSION", "SUCCESS", "DATA", "1", QX_VERSION, "END"}},
         {"LIST", {"BEGIN", "LIST", "SUCCESS", "DATA", "1", "QX770", "END"}},
         {"LIST QX770 KEY_POWER",
          {"BEGIN", "LIST QX770 KEY_POWER", "SUCCESS", "DATA", "1", "0000000000000012 KEY_POWER", "END"}},
