@@ -94,7 +94,7 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 Var OldDir ; the folder of an installation already there, or ""
 Var FailCode ; the exit code of a failing run, set before each step that can fail
 
-; Asks every window titled "QX770 Remote Control" to close (WM_CLOSE, 3 s to answer)
+; Asks every main window of tunerkey to close (WM_CLOSE, 3 s to answer)
 ; and waits up to 3 s more for its process to end, so that its program file is free.
 ; Pushes 1 when none is left, 0 when one would not close.
 !macro CLOSE_REMOTE un
