@@ -231,10 +231,12 @@ TEST(KeyBench, LatencyAndCpuTime)
         qxt::pumpMessages(80 + rand() % 120);
     }
     ASSERT_FALSE(latency.empty());
+    // A press is late when it waited past the poll that read it: one period and 10 ms.
+    int late = (int)std::count_if(latency.begin(), latency.end(), [](double ms) { return ms > 75.0; });
     printf("key latency, card press to window receipt: n=%zu p50=%.1f ms p99=%.1f ms max=%.1f ms "
-           "missed=%d (goal: p99 <= 70 ms)\n",
+           "missed=%d late=%d (goal: p99 <= 70 ms, max <= 75 ms, one poll + 10 ms)\n",
            latency.size(), percentile(latency, 0.5), percentile(latency, 0.99), percentile(latency, 1.0),
-           missed);
+           missed, late);
     ASSERT_FALSE(socketLatency.empty());
     printf("key latency, card press to a server client's socket (8 clients): n=%zu p50=%.1f ms p99=%.1f ms "
            "max=%.1f ms missed=%d (goal: p99 <= 71 ms, the poll + 6 ms)\n",
