@@ -77,13 +77,17 @@ LRESULT CALLBACK clientSinkProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     return 0;
 }
 
+// A port no other program has: a bench of another build, in another prefix, may be
+// serving the remote on this machine at the same time.
+unsigned short serverPort = 0;
+
 bool connectClients(HWND sink)
 {
     for (SOCKET &s : clients) {
         s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         sockaddr_in a = {};
         a.sin_family = AF_INET;
-        a.sin_port = htons(8765);
+        a.sin_port = htons(serverPort);
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (connect(s, (sockaddr *)&a, sizeof a) != 0)
             return false;
@@ -95,6 +99,8 @@ bool connectClients(HWND sink)
 void setServer(DWORD on)
 {
     qxt::regSetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane Multimedia\\QX770 Utilities", "RemoteServer", on);
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane Multimedia\\QX770 Utilities", "RemoteServerPort",
+                     serverPort);
 }
 
 bool startTunerkey(qxt::Child *program)
@@ -196,6 +202,7 @@ TEST(KeyBench, LatencyAndCpuTime)
                                 wc.hInstance, NULL);
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
+    serverPort = qxt::freePort();
 
     qxt::Child program, bare;
     setServer(1);
