@@ -3,10 +3,7 @@
 
 #include "qxtest.h"
 
-namespace qxt
-{
-
-unsigned short freePort()
+unsigned short qxt::freePort()
 {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in a = {};
@@ -18,5 +15,3 @@ unsigned short freePort()
     closesocket(s);
     return ntohs(a.sin_port);
 }
-
-} // namespace qxt

@@ -133,9 +133,8 @@ bool removeTree(const std::string &path);
 // an empty field).
 std::vector<std::string> splitAtBlanks(const std::string &text, size_t from = 0);
 
-// ---- sockets (ports.cpp; the program has started Winsock) ----------------------
-// A loopback port no other program has now: runs in other prefixes share the
-// machine's ports.
+// ---- sockets (ports.cpp, once Winsock is started) ------------------------------
+// A loopback port no other program has now: other prefixes share the machine's.
 unsigned short freePort();
 
 // ---- snapshots (snapshots.cpp) -------------------------------------------------
