@@ -77,13 +77,17 @@ LRESULT CALLBACK clientSinkProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     return 0;
 }
 
+// A port no other program has: a bench of another build, in another prefix, may be
+// serving the remote on this machine at the same time.
+unsigned short serverPort = 0;
+
 bool connectClients(HWND sink)
 {
     for (SOCKET &s : clients) {
         s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         sockaddr_in a = {};
         a.sin_family = AF_INET;
-        a.sin_port = htons(8765);
+        a.sin_port = htons(serverPort);
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (connect(s, (sockaddr *)&a, sizeof a) != 0)
             return false;
@@ -95,6 +99,8 @@ bool connectClients(HWND sink)
 void setServer(DWORD on)
 {
     qxt::regSetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane Multimedia\\QX770 Utilities", "RemoteServer", on);
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane Multimedia\\QX770 Utilities", "RemoteServerPort",
+                     serverPort);
 }
 
 bool startTunerkey(qxt::Child *program)
@@ -196,6 +202,7 @@ TEST(KeyBench, LatencyAndCpuTime)
                                 wc.hInstance, NULL);
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
+    serverPort = qxt::freePort();
 
     qxt::Child program, bare;
     setServer(1);
@@ -231,10 +238,12 @@ TEST(KeyBench, LatencyAndCpuTime)
         qxt::pumpMessages(80 + rand() % 120);
     }
     ASSERT_FALSE(latency.empty());
+    // A press is late when it waited past the poll that read it: one period and 10 ms.
+    int late = (int)std::count_if(latency.begin(), latency.end(), [](double ms) { return ms > 75.0; });
     printf("key latency, card press to window receipt: n=%zu p50=%.1f ms p99=%.1f ms max=%.1f ms "
-           "missed=%d (goal: p99 <= 70 ms)\n",
+           "missed=%d late=%d (goal: p99 <= 70 ms, max <= 75 ms, one poll + 10 ms)\n",
            latency.size(), percentile(latency, 0.5), percentile(latency, 0.99), percentile(latency, 1.0),
-           missed);
+           missed, late);
     ASSERT_FALSE(socketLatency.empty());
     printf("key latency, card press to a server client's socket (8 clients): n=%zu p50=%.1f ms p99=%.1f ms "
            "max=%.1f ms missed=%d (goal: p99 <= 71 ms, the poll + 6 ms)\n",
