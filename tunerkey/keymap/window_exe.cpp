@@ -1,0 +1,126 @@
+// The program a window belongs to: the file name of its process.
+#include "keymap/keymap.h"
+
+#include "common/copy_text.h"
+
+#include <tlhelp32.h>
+
+#include <string.h>
+
+namespace
+{
+
+// A process's name stays while it runs; a few seconds spares a press the process
+// walk, and a process id the system gives to a new program is soon looked up anew.
+const DWORD REMEMBER_MS = 5000;
+const int REMEMBERED = 8;
+struct Remembered {
+    DWORD processId;
+    DWORD at;
+    char exe[64];
+};
+Remembered Known[REMEMBERED];
+int NextKnown = 0;
+
+// A name cut short could match another program's: false then.
+bool baseNameInto(const char *path, char *exe, size_t size)
+{
+    const char *slash = strrchr(path, '\\');
+    return CopyText(exe, size, slash ? slash + 1 : path);
+}
+
+bool firstWay(DWORD processId, char *exe, size_t size)
+{
+    return exeByToolhelp(processId, exe, size) || exeByPsapi(processId, exe, size);
+}
+
+} // namespace
+
+bool (*exeOfProcessCall)(DWORD processId, char *exe, size_t size) = firstWay;
+
+// Toolhelp: 95, 98, ME and 2000 on; NT 4.0's kernel32 lacks it. On Windows 9x the
+// entry holds the whole path, on the NT family the file name.
+bool exeByToolhelp(DWORD processId, char *exe, size_t size)
+{
+    typedef HANDLE(WINAPI * Snapshot)(DWORD, DWORD);
+    typedef BOOL(WINAPI * Walk)(HANDLE, PROCESSENTRY32 *);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    Snapshot snapshot = (Snapshot)(void (*)())GetProcAddress(kernel, "CreateToolhelp32Snapshot");
+    Walk first = (Walk)(void (*)())GetProcAddress(kernel, "Process32First");
+    Walk next = (Walk)(void (*)())GetProcAddress(kernel, "Process32Next");
+    if (snapshot == NULL || first == NULL || next == NULL)
+        return false;
+    HANDLE all = snapshot(TH32CS_SNAPPROCESS, 0);
+    if (all == INVALID_HANDLE_VALUE)
+        return false;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = first(all, &entry); more && !found; more = next(all, &entry)) {
+        if (entry.th32ProcessID == processId) {
+            entry.szExeFile[sizeof entry.szExeFile - 1] = '\0';
+            found = baseNameInto(entry.szExeFile, exe, size) && exe[0] != '\0';
+        }
+        entry.dwSize = sizeof entry;
+    }
+    CloseHandle(all);
+    return found;
+}
+
+// psapi.dll: NT 4.0's way (it ships with the system from 2000 on, and as a
+// redistributable for NT 4.0).
+bool exeByPsapi(DWORD processId, char *exe, size_t size)
+{
+    typedef DWORD(WINAPI * BaseName)(HANDLE, HMODULE, LPSTR, DWORD);
+    static HMODULE psapi = LoadLibraryA("psapi.dll");
+    BaseName baseName = psapi ? (BaseName)(void (*)())GetProcAddress(psapi, "GetModuleBaseNameA") : NULL;
+    if (baseName == NULL)
+        return false;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (process == NULL)
+        return false;
+    char name[MAX_PATH];
+    DWORD n = baseName(process, NULL, name, sizeof name);
+    CloseHandle(process);
+    if (n == 0 || n >= sizeof name)
+        return false;
+    name[n] = '\0';
+    return CopyText(exe, size, name);
+}
+
+void exeOfWindow(HWND window, char *exe, size_t size)
+{
+    exe[0] = '\0';
+    DWORD processId = 0;
+    if (window == NULL || GetWindowThreadProcessId(window, &processId) == 0 || processId == 0)
+        return;
+    DWORD now = GetTickCount();
+    for (Remembered &r : Known) {
+        if (r.processId == processId && now - r.at < REMEMBER_MS) {
+            CopyText(exe, size, r.exe);
+            return;
+        }
+    }
+    char found[64];
+    if (!exeOfProcessCall(processId, found, sizeof found))
+        return;
+    Remembered &slot = Known[NextKnown];
+    NextKnown = (NextKnown + 1) % REMEMBERED;
+    slot.processId = processId;
+    slot.at = now;
+    CopyText(slot.exe, sizeof slot.exe, found);
+    CopyText(exe, size, found);
+}
+
+HWND rootOwner(HWND window)
+{
+    // GetAncestor's GA_ROOTOWNER is missing on NT 4.0: the owner chain instead,
+    // bounded against a chain that loops.
+    for (int step = 0; window != NULL && step < 32; ++step) {
+        HWND owner = GetWindow(window, GW_OWNER);
+        if (owner == NULL)
+            break;
+        window = owner;
+    }
+    return window;
+}
