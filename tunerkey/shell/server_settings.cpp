@@ -1,5 +1,6 @@
 // The remote server's settings: its switch, port and address in the program's
-// registry key, the Setting dialog's check box, and starting or stopping it.
+// registry key, the Setting dialog's check box, and starting or stopping it; and
+// the media keys' switch beside them.
 #include "shell/shell.h"
 
 #include "apps/apps.h"
@@ -34,18 +35,20 @@ void loadServerSettings()
     if (readNumber(key, "RemoteServerPort", &number) && number >= 1 && number <= 65535)
         ServerPort = (unsigned short)number;
     ServerAnyAddress = readNumber(key, "RemoteServerAnyAddress", &number) && number == 1;
+    // The media keys are on unless the value says 0.
+    setMediaKeysOn(!readNumber(key, "MediaKeys", &number) || number != 0);
     RegCloseKey(key);
 }
 
-bool saveServerSwitch(bool on)
+bool saveSwitch(const char *name, bool on)
 {
     HKEY key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
                         NULL, &key, NULL) != ERROR_SUCCESS)
         return false;
     DWORD number = on ? 1 : 0;
-    bool saved = RegSetValueExA(key, "RemoteServer", 0, REG_DWORD, (const BYTE *)&number, sizeof number) ==
-                 ERROR_SUCCESS;
+    bool saved =
+        RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&number, sizeof number) == ERROR_SUCCESS;
     RegCloseKey(key);
     return saved;
 }
@@ -96,9 +99,23 @@ void acceptServerCheckBox(HWND dialog)
     if (on == ServerOn)
         return;
     ServerOn = on;
-    saveServerSwitch(on);
+    saveSwitch("RemoteServer", on);
     if (on)
         startServer(mainWindow());
     else
         stopRemoteServer();
+}
+
+void initMediaKeysCheckBox(HWND dialog)
+{
+    CheckDlgButton(dialog, IDC_MEDIA_KEYS, mediaKeysOn() ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void acceptMediaKeysCheckBox(HWND dialog)
+{
+    bool on = IsDlgButtonChecked(dialog, IDC_MEDIA_KEYS) == BST_CHECKED;
+    if (on == mediaKeysOn())
+        return;
+    setMediaKeysOn(on);
+    saveSwitch("MediaKeys", on);
 }
