@@ -177,6 +177,8 @@ Section "Programs, guide and Start menu folder" SecProgram
     File "${STAGE}/win32/drvsweep.exe"
   ${EndIf}
   File "/oname=GUIDE.md" "${GUIDE}"
+  ; The shipped key maps; the user's own live in the profile and are never touched.
+  File "${STAGE}/win32/keymap.ini"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateDirectory "${STARTMENU}"
@@ -227,6 +229,7 @@ Section "un.Programs, guide and Start menu folder" UnSecProgram
   Delete "$INSTDIR\tunerkey.exe"
   Delete "$INSTDIR\drvsweep.exe"
   Delete "$INSTDIR\GUIDE.md"
+  Delete "$INSTDIR\keymap.ini"
   Delete "$INSTDIR\uninstall.exe"
   ; Only what was installed: a folder holding files of the user's stays.
   RMDir "$INSTDIR"
