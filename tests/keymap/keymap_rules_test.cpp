@@ -251,6 +251,7 @@ TEST(KeymapRoute, PaceAndCriteria)
         {{"vlc.exe", "QWidget", "VLC"}, false},
         {{"vlc.exe", "Qt5QWindowIcon", "Notepad"}, false},
         {{"vlc.exe.bak", "Qt5QWindowIcon", "VLC"}, false},
+        {{nullptr, "Qt5QWindowIcon", "VLC"}, true}, // not looked up yet: class and title decide
     };
     for (const Window &w : windows)
         EXPECT_EQ(sectionMatches(m.sections[0], w.facts), w.matches) << w.facts.exe << " " << w.facts.title;
@@ -274,4 +275,19 @@ TEST(KeymapWatch, ReadsAfterTwoEqualChecksAndRetriesWhileLocked)
     for (int tick = 0; tick < 10; ++tick)
         due += fileWatchDue(&w);
     EXPECT_EQ(due, 5); // nothing pending: every other tick
+}
+
+TEST(KeymapWindows, TheProgramOfAWindowEitherWay)
+{
+    qxt::MessageRecorder owner("QxKeymapOwner", "Owner"), owned("QxKeymapOwned", "Owned");
+    SetWindowLongPtrA(owned.hwnd(), GWLP_HWNDPARENT, (LONG_PTR)owner.hwnd());
+    EXPECT_EQ(rootOwner(owned.hwnd()), owner.hwnd());
+    char exe[64];
+    exeOfWindow(owned.hwnd(), exe, sizeof exe);
+    EXPECT_STRCASEEQ(exe, "keymap_rules_test.exe");
+    // Toolhelp (98, ME, 2000 on) and psapi (NT 4.0) give the same name.
+    for (auto way : {exeByToolhelp, exeByPsapi}) {
+        ASSERT_TRUE(way(GetCurrentProcessId(), exe, sizeof exe));
+        EXPECT_STRCASEEQ(exe, "keymap_rules_test.exe");
+    }
 }

@@ -108,6 +108,8 @@ const char *launchCommandOf(const Keymap &map, const KeymapAction &action);
 // The names of the sections that change single keys of the supported applications
 // (their Setting list entries); `[Default]` is not among them.
 bool isOverlayName(const char *name);
+// The overlay section's name of the application with this Setting list entry.
+const char *overlayNameOf(const char *settingLabel);
 
 // ---- routing (keymap_route.cpp, pure) ---------------------------------------------------
 // Where one press goes, in the order that decides it.
@@ -155,10 +157,11 @@ bool paceActs(const KeymapPace &pace, int repeatCount);
 
 // The window facts a section's criteria are held against.
 struct WindowFacts {
-    const char *exe; // the base name of the program's file; "" when unknown
+    const char *exe; // the base name of the program's file; "" when unknown, NULL when not looked up
     const char *windowClass;
     const char *title;
 };
+// A section without criteria matches nothing.
 bool sectionMatches(const KeymapSection &section, const WindowFacts &window);
 // Whether a section names the program's file, so that the caller must find it.
 bool sectionNeedsExe(const KeymapSection &section);
@@ -173,6 +176,9 @@ const KeymapSection &activeSection(int index);
 const Keymap &activeKeymapOf(int index);
 // The first active overlay or [Default] section of that name, or NULL.
 const KeymapSection *activeSectionNamed(const char *name);
+// The overlay section of the application with this Setting list entry, under its
+// name or under the entry itself; NULL for none.
+const KeymapSection *activeOverlayOf(const char *settingLabel);
 // Whether some active section binds `code` with match = running.
 bool runningSectionsBind(int code);
 

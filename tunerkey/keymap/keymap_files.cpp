@@ -313,6 +313,12 @@ const KeymapSection *activeSectionNamed(const char *name)
     return NULL;
 }
 
+const KeymapSection *activeOverlayOf(const char *settingLabel)
+{
+    const KeymapSection *s = activeSectionNamed(overlayNameOf(settingLabel));
+    return s ? s : activeSectionNamed(settingLabel);
+}
+
 bool runningSectionsBind(int code)
 {
     for (int i = 0; i < ActiveCount; ++i) {

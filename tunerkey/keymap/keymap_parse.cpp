@@ -751,14 +751,32 @@ bool namesEqual(const char *a, const char *b)
     return *a == *b;
 }
 
+// The four applications the remote drives, by the names users know them by, and by
+// their entries in the Setting dialog's list, which may be written instead.
+static const struct {
+    const char *name;
+    const char *settingLabel;
+} Overlays[] = {
+    {"Home Theater", "Home Theater"},
+    {"PowerVCR II", "PowerVCR"},
+    {"honestechTV", "HonesTVR"},
+    {"TivraTVR", "TivraTVR"},
+};
+
 bool isOverlayName(const char *name)
 {
-    // The Setting list's entries of the four applications the remote drives.
-    static const char *const OverlayNames[] = {"Home Theater", "PowerVCR II", "honestechTV", "TivraTVR"};
-    for (const char *overlay : OverlayNames)
-        if (namesEqual(overlay, name))
+    for (const auto &o : Overlays)
+        if (namesEqual(o.name, name) || namesEqual(o.settingLabel, name))
             return true;
     return false;
+}
+
+const char *overlayNameOf(const char *settingLabel)
+{
+    for (const auto &o : Overlays)
+        if (namesEqual(o.settingLabel, settingLabel))
+            return o.name;
+    return settingLabel;
 }
 
 const KeymapBinding *bindingOf(const KeymapSection &section, int code)

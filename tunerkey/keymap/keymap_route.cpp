@@ -134,7 +134,9 @@ bool sectionMatches(const KeymapSection &section, const WindowFacts &window)
         return false;
     if (section.title[0] && !wildcardMatch(section.title, window.title))
         return false;
-    if (section.exe[0] && (window.exe[0] == '\0' || !anyEntryMatches(section.exe, window.exe)))
+    // An exe not looked up yet (NULL) is not held against the section.
+    if (section.exe[0] && window.exe != NULL &&
+        (window.exe[0] == '\0' || !anyEntryMatches(section.exe, window.exe)))
         return false;
-    return true;
+    return section.exe[0] || section.windowClass[0] || section.title[0];
 }

@@ -157,7 +157,7 @@ void runningFact(RouteFacts *f)
 
 const KeymapBinding *overlayBinding(int target, int code)
 {
-    const KeymapSection *s = activeSectionNamed(SupportedApps[target].settingLabel);
+    const KeymapSection *s = activeOverlayOf(SupportedApps[target].settingLabel);
     return s ? bindingOf(*s, code) : NULL;
 }
 
@@ -200,8 +200,8 @@ void decideRoute(int code)
     }
     Route.step = step;
     if (step == ROUTE_OVERLAY) {
-        const char *label = SupportedApps[target].settingLabel;
-        take(f.overlay, mapOfSection(activeSectionNamed(label)), label, findRunningApp((WatchedApp)target));
+        const KeymapSection *overlay = activeOverlayOf(SupportedApps[target].settingLabel);
+        take(f.overlay, mapOfSection(overlay), overlay->name, findRunningApp((WatchedApp)target));
     } else if (step == ROUTE_DEFAULT) {
         take(f.fallback, mapOfSection(fallback), "Default", rootOwner(GetForegroundWindow()));
     } else if (step == ROUTE_MEDIA) {
