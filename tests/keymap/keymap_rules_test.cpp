@@ -291,3 +291,55 @@ TEST(KeymapWindows, TheProgramOfAWindowEitherWay)
         EXPECT_STRCASEEQ(exe, "keymap_rules_test.exe");
     }
 }
+
+TEST(KeymapFiles, UserFileFirstReadOnceSteadyAndKeptWhileLocked)
+{
+    std::string dir = qxt::makeTempDir("keymaps"), shipped = dir + "\\keymap.ini",
+                user = dir + "\\u\\keymap.ini";
+    ASSERT_TRUE(qxt::writeFile(shipped, "[VLC]\nexe = vlc.exe\n[Kodi]\nexe = kodi.exe\n"));
+    ASSERT_TRUE(createUserKeymap(user.c_str()));
+    // The examples of the new file's header parse clean once uncommented.
+    std::string header, examples;
+    ASSERT_TRUE(qxt::readFile(user, &header));
+    examples = header.substr(header.find("; [My player]"));
+    for (size_t at; (at = examples.find("; ")) != std::string::npos;)
+        examples.erase(at, 2);
+    EXPECT_EQ(parse(examples).problemCount, 0) << problems(Map);
+    EXPECT_EQ(Map.sectionCount, 2);
+
+    setKeymapPaths(shipped.c_str(), user.c_str());
+    loadKeymaps();
+    EXPECT_EQ(activeSectionCount(), 2);
+    // Checks as the one-second timer makes them: a save is read by the third.
+    auto checksToRead = [] {
+        for (int tick = 1; tick <= 6; ++tick)
+            if (checkKeymaps().read)
+                return tick;
+        return 0;
+    };
+    std::string bad = "[kodi]\nexe = kodi64.exe\n";
+    for (int i = 0; i < 9; ++i)
+        bad += "KEY_PLAY = none\n";
+    ASSERT_TRUE(qxt::writeFile(user, bad));
+    int ticks = checksToRead();
+    EXPECT_TRUE(ticks >= 1 && ticks <= 3) << ticks;
+    ASSERT_EQ(activeSectionCount(), 2); // the user's [kodi] hides the shipped [Kodi]
+    EXPECT_STREQ(activeSection(0).exe, "kodi64.exe");
+    char text[2000];
+    keymapProblemsText(text, sizeof text);
+    std::string told = text;
+    EXPECT_EQ(told.rfind("keymap.ini line 3: \"KEY_PLAY\" is not a key of this remote\n", 0), 0u) << told;
+    EXPECT_NE(told.find("keymap.ini line 10:"), std::string::npos) << told;
+    EXPECT_NE(told.find("... and 1 more."), std::string::npos) << told;
+
+    // Held open by the program saving it: the old map stays until it can be read.
+    HANDLE saving = CreateFileA(user.c_str(), GENERIC_WRITE, 0, NULL, TRUNCATE_EXISTING, 0, NULL);
+    ASSERT_NE(saving, INVALID_HANDLE_VALUE);
+    DWORD written;
+    WriteFile(saving, "[X]\nexe = x.exe\n", 16, &written, NULL);
+    EXPECT_EQ(checksToRead(), 0);
+    EXPECT_STREQ(activeSection(0).exe, "kodi64.exe");
+    CloseHandle(saving);
+    EXPECT_GT(checksToRead(), 0);
+    EXPECT_EQ(activeSectionCount(), 3);
+}
