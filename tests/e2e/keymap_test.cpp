@@ -7,6 +7,7 @@
 
 #include "program_run.h"
 #include "resources/resource.h"
+#include "shell/shell.h"
 #include "standin_client.h"
 
 using namespace e2e;
@@ -90,6 +91,24 @@ TEST(KeyMaps, EachPressGoesWhereTheMapSays)
     // key, which the player behind follows as a hot key.
     ASSERT_TRUE(press(29));
     ASSERT_TRUE(standin::waitForLine(s.back.log, "HOTKEY main 17"));
+    // Switched off in the Setting dialog, the media layer sends nothing.
+    PostMessageA(s.run.window, WM_COMMAND, IDM_SETTING, 0);
+    HWND dlg = qxt::waitForDialog("QX770 Remote Control - Setting");
+    ASSERT_NE(dlg, (HWND)NULL);
+    EXPECT_EQ(IsDlgButtonChecked(dlg, IDC_MEDIA_KEYS), BST_CHECKED);
+    PostMessageA(GetDlgItem(dlg, IDC_MEDIA_KEYS), BM_CLICK, 0, 0);
+    qxt::pumpMessages(200);
+    qxt::pressButton(dlg, IDOK);
+    ASSERT_TRUE(qxt::waitForGone(dlg));
+    DWORD stored = 99;
+    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "MediaKeys", &stored));
+    EXPECT_EQ(stored, 0u);
+    ASSERT_TRUE(bringForward(s.front.window));
+    ASSERT_TRUE(press(29));
+    qxt::pumpMessages(300);
+    ASSERT_TRUE(press(13)); // answered after the mute press, which sent nothing
+    ASSERT_TRUE(qxt::waitUntil([&] { return count(s.back.log, "COMMAND main 1313") == 2; }));
+    EXPECT_EQ(count(s.back.log, "HOTKEY main 17"), 1u);
 
     // A held key keeps its program when another one comes to the front.
     ASSERT_TRUE(press(24, 1000));
