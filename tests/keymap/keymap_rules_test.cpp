@@ -93,12 +93,18 @@ TEST(KeymapParser, SkipsWholeSectionsThatCouldReachTheWrongProgram)
                             "[Good]\nclass = G*\nKEY_STOP = none\n"   // 7
                             "[good]\nexe = g.exe\n"                   // 10: a second [Good]
                             "[Default]\nKEY_STOP = media STOP\nexe = d.exe\n" // 12, 14: criteria not used
-                            "[PowerVCR II]\nKEY_0 = none\n");
+                            "[PowerVCR II]\nKEY_0 = none\n"                   // 15
+                            "[Cut]\nexe = c.exe\ntitle = " +
+                            std::string(200, 'x') +
+                            "\n"                                             // 17, 19
+                            "[Empty]\nclass = E\nexe =\nKEY_STOP = none\n"); // 20, 22
     EXPECT_EQ(problems(m), "1: \"KEY_STOP = none\" stands before any [section]\n"
                            "2: \"[Broken\" is not a section header: the section is skipped\n"
                            "5: [NoCriteria] names no exe, class or title: the section is skipped\n"
                            "10: [good] appears a second time: the second one is skipped\n"
-                           "14: [Default] is found by its name: \"exe\" is not used\n");
+                           "14: [Default] is found by its name: \"exe\" is not used\n"
+                           "19: the value of \"title\" is too long: the section is skipped\n"
+                           "22: \"exe\" is given no value: the section is skipped\n");
     ASSERT_EQ(m.sectionCount, 3);
     EXPECT_EQ(section(m, "Good")->kind, SECTION_PROGRAM);
     EXPECT_EQ(section(m, "Default")->kind, SECTION_DEFAULT);

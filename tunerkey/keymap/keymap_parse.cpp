@@ -38,6 +38,7 @@ enum ProblemKind {
     P_CRITERION_NOT_USED,
     P_VALUE_TOO_LONG,
     P_BAD_MATCH,
+    P_EMPTY_CRITERION,
 };
 
 // One text per kind; %s are the line's words, quoted where the user typed them.
@@ -59,8 +60,9 @@ const char *const ProblemTexts[] = {
     "\"%s\" is not a repeat (\"| repeat N\", \"delay D\")",
     "\"%s\" is given a second time in [%s]: the first one holds",
     "[%s] is found by its name: \"%s\" is not used",
-    "the value of \"%s\" is too long",
-    "\"%s\" is not a match (foreground or running)",
+    "the value of \"%s\" is too long: the section is skipped",
+    "\"%s\" is not a match (foreground or running): foreground holds",
+    "\"%s\" is given no value: the section is skipped",
 };
 
 struct Parser {
@@ -69,6 +71,7 @@ struct Parser {
     KeymapSection *section; // the section being read, or NULL
     bool skipping;          // the lines of a skipped section
     bool sectionsFull;      // the section limit was reached and named
+    bool badCriterion;      // a criterion of this section could not be taken
     bool exeSeen, classSeen, titleSeen, matchSeen;
 };
 
@@ -513,7 +516,11 @@ void endSection(Parser *p)
     p->section = NULL;
     if (s == NULL || s->kind != SECTION_PROGRAM)
         return;
-    if (s->exe[0] == '\0' && s->windowClass[0] == '\0' && s->title[0] == '\0') {
+    // Without one of its criteria the section would match programs it was not
+    // meant for: it goes whole (the criterion's line is named already).
+    if (p->badCriterion) {
+        p->map->sectionCount--;
+    } else if (s->exe[0] == '\0' && s->windowClass[0] == '\0' && s->title[0] == '\0') {
         addProblem(p, s->line, P_NO_CRITERIA, s->name);
         p->map->sectionCount--;
     }
@@ -555,7 +562,7 @@ void readHeader(Parser *p, char *line)
                                              : SECTION_PROGRAM;
     p->section = s;
     p->skipping = false;
-    p->exeSeen = p->classSeen = p->titleSeen = p->matchSeen = false;
+    p->exeSeen = p->classSeen = p->titleSeen = p->matchSeen = p->badCriterion = false;
 }
 
 // exe, class, title and match: true when `name` is one of them (handled or named).
@@ -586,12 +593,13 @@ bool readCriterion(Parser *p, const char *name, const char *value)
                 s->running = running;
                 *c.seen = true;
             } else {
+                // The foreground only: the narrower of the two.
                 addProblem(p, p->line, P_BAD_MATCH, value);
             }
         } else if (*value == '\0' || !CopyText(c.target, c.size, value)) {
-            // An empty or cut criterion would match programs it was not meant for.
             c.target[0] = '\0';
-            addProblem(p, p->line, *value == '\0' ? P_NOT_A_SETTING : P_VALUE_TOO_LONG, name);
+            p->badCriterion = true;
+            addProblem(p, p->line, *value == '\0' ? P_EMPTY_CRITERION : P_VALUE_TOO_LONG, name);
         } else {
             *c.seen = true;
         }
