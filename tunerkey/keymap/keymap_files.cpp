@@ -39,8 +39,7 @@ const char FALLBACK_USER_FILE[] = "keymap-user.ini";
 // The name a file's problems are told under: its own file name.
 const char *labelOf(const MapFile &file)
 {
-    const char *slash = strrchr(file.path, '\\');
-    return slash ? slash + 1 : file.path;
+    return fileNameOf(file.path);
 }
 
 void rebuildActive()
@@ -64,10 +63,10 @@ bool programFolder(char *path, size_t size)
     DWORD n = GetModuleFileNameA(NULL, module, sizeof module);
     if (n == 0 || n >= sizeof module)
         return false;
-    char *slash = strrchr(module, '\\');
-    if (slash == NULL)
+    size_t name = (size_t)(fileNameOf(module) - module);
+    if (name == 0)
         return false;
-    slash[1] = '\0';
+    module[name] = '\0';
     return CopyText(path, size, module);
 }
 
@@ -214,9 +213,9 @@ bool createUserKeymap(const char *path)
     char folder[MAX_PATH];
     if (!CopyText(folder, sizeof folder, path))
         return false;
-    char *slash = strrchr(folder, '\\');
-    if (slash != NULL) {
-        *slash = '\0';
+    size_t name = (size_t)(fileNameOf(folder) - folder);
+    if (name > 0) {
+        folder[name - 1] = '\0';
         CreateDirectoryA(folder, NULL);
     }
     // CREATE_NEW: a file that appeared in between is the user's and stays as it is.

@@ -1,6 +1,7 @@
 // The program a window belongs to: the file name of its process.
 #include "keymap/keymap.h"
 
+#include "common/ansi_chars.h"
 #include "common/copy_text.h"
 
 #include <tlhelp32.h>
@@ -25,9 +26,12 @@ int NextKnown = 0;
 // A name cut short could match another program's: false then.
 bool baseNameInto(const char *path, char *exe, size_t size)
 {
-    const char *slash = strrchr(path, '\\');
-    return CopyText(exe, size, slash ? slash + 1 : path);
+    return CopyText(exe, size, fileNameOf(path));
 }
+
+// Loaded on the first look-up, kept for the run.
+HMODULE Psapi = NULL;
+bool PsapiTried = false;
 
 bool firstWay(DWORD processId, char *exe, size_t size)
 {
@@ -72,8 +76,11 @@ bool exeByToolhelp(DWORD processId, char *exe, size_t size)
 bool exeByPsapi(DWORD processId, char *exe, size_t size)
 {
     typedef DWORD(WINAPI * BaseName)(HANDLE, HMODULE, LPSTR, DWORD);
-    static HMODULE psapi = LoadLibraryA("psapi.dll");
-    BaseName baseName = psapi ? (BaseName)(void (*)())GetProcAddress(psapi, "GetModuleBaseNameA") : NULL;
+    if (!PsapiTried) {
+        Psapi = LoadLibraryA("psapi.dll");
+        PsapiTried = true;
+    }
+    BaseName baseName = Psapi ? (BaseName)(void (*)())GetProcAddress(Psapi, "GetModuleBaseNameA") : NULL;
     if (baseName == NULL)
         return false;
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
@@ -110,6 +117,15 @@ void exeOfWindow(HWND window, char *exe, size_t size)
     slot.at = now;
     CopyText(slot.exe, sizeof slot.exe, found);
     CopyText(exe, size, found);
+}
+
+const char *fileNameOf(const char *path)
+{
+    const char *name = path;
+    for (const char *c = path; *c; c += CharSize(c) > 1 ? 2 : 1)
+        if (*c == '\\')
+            name = c + 1;
+    return name;
 }
 
 HWND rootOwner(HWND window)
