@@ -236,6 +236,18 @@ TEST(KeyBench, ParseTimeOfA64KilobyteKeymap)
     ASSERT_EQ(map.problemCount, 0);
     printf("keymap parse of a %zu-byte file (64 sections, 30 keys each): n=%d p50=%.2f ms max=%.2f ms\n",
            text.size(), RUNS, percentile(ms, 0.5), percentile(ms, 1.0));
+    // The look-up of a window's program that a press pays once in five seconds.
+    for (auto way : {exeByToolhelp, exeByPsapi}) {
+        std::vector<double> lookup;
+        char exe[64];
+        for (int i = 0; i < 50; ++i) {
+            LONGLONG t0 = now();
+            ASSERT_TRUE(way(GetCurrentProcessId(), exe, sizeof exe));
+            lookup.push_back(msBetween(t0, now()));
+        }
+        printf("program of a window by %s: n=50 p50=%.2f ms max=%.2f ms\n",
+               way == exeByToolhelp ? "Toolhelp" : "psapi", percentile(lookup, 0.5), percentile(lookup, 1.0));
+    }
 }
 
 TEST(KeyBench, LatencyAndCpuTime)

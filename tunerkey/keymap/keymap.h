@@ -236,8 +236,6 @@ void exeOfWindow(HWND window, char *exe, size_t size);
 // The two ways, for a process id; false when the way is missing or finds nothing.
 bool exeByToolhelp(DWORD processId, char *exe, size_t size);
 bool exeByPsapi(DWORD processId, char *exe, size_t size);
-// The way the program takes; tests point it at one of the two.
-extern bool (*exeOfProcessCall)(DWORD processId, char *exe, size_t size);
 // The file name at the end of a path: what follows its last backslash.
 const char *fileNameOf(const char *path);
 // The window whose section a foreground press uses: the root owner of the foreground window.

@@ -33,14 +33,7 @@ bool baseNameInto(const char *path, char *exe, size_t size)
 HMODULE Psapi = NULL;
 bool PsapiTried = false;
 
-bool firstWay(DWORD processId, char *exe, size_t size)
-{
-    return exeByToolhelp(processId, exe, size) || exeByPsapi(processId, exe, size);
-}
-
 } // namespace
-
-bool (*exeOfProcessCall)(DWORD processId, char *exe, size_t size) = firstWay;
 
 // Toolhelp: 95, 98, ME and 2000 on; NT 4.0's kernel32 lacks it. On Windows 9x the
 // entry holds the whole path, on the NT family the file name.
@@ -109,7 +102,7 @@ void exeOfWindow(HWND window, char *exe, size_t size)
         }
     }
     char found[64];
-    if (!exeOfProcessCall(processId, found, sizeof found))
+    if (!exeByToolhelp(processId, found, sizeof found) && !exeByPsapi(processId, found, sizeof found))
         return;
     Remembered &slot = Known[NextKnown];
     NextKnown = (NextKnown + 1) % REMEMBERED;
