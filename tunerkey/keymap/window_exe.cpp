@@ -13,8 +13,10 @@ namespace
 
 // A process's name stays while it runs; a few seconds spares a press the process
 // walk, and a process id the system gives to a new program is soon looked up anew.
+// One walk remembers every process it passes: a search of the running windows
+// then costs one walk, not one for each program.
 const DWORD REMEMBER_MS = 5000;
-const int REMEMBERED = 8;
+const int REMEMBERED = 64;
 struct Remembered {
     DWORD processId;
     DWORD at;
@@ -27,6 +29,28 @@ int NextKnown = 0;
 bool baseNameInto(const char *path, char *exe, size_t size)
 {
     return CopyText(exe, size, fileNameOf(path));
+}
+
+void remember(DWORD processId, const char *exe)
+{
+    Remembered *slot = &Known[NextKnown];
+    for (Remembered &r : Known)
+        if (r.processId == processId)
+            slot = &r;
+    if (slot == &Known[NextKnown])
+        NextKnown = (NextKnown + 1) % REMEMBERED;
+    slot->processId = processId;
+    slot->at = GetTickCount();
+    CopyText(slot->exe, sizeof slot->exe, exe);
+}
+
+const Remembered *remembered(DWORD processId)
+{
+    DWORD now = GetTickCount();
+    for (const Remembered &r : Known)
+        if (r.processId == processId && now - r.at < REMEMBER_MS)
+            return &r;
+    return NULL;
 }
 
 // Loaded on the first look-up, kept for the run.
@@ -53,12 +77,14 @@ bool exeByToolhelp(DWORD processId, char *exe, size_t size)
     PROCESSENTRY32 entry;
     entry.dwSize = sizeof entry;
     bool found = false;
-    for (BOOL more = first(all, &entry); more && !found; more = next(all, &entry)) {
-        if (entry.th32ProcessID == processId) {
-            entry.szExeFile[sizeof entry.szExeFile - 1] = '\0';
-            found = baseNameInto(entry.szExeFile, exe, size) && exe[0] != '\0';
-        }
-        entry.dwSize = sizeof entry;
+    char name[64];
+    for (BOOL more = first(all, &entry); more; entry.dwSize = sizeof entry, more = next(all, &entry)) {
+        entry.szExeFile[sizeof entry.szExeFile - 1] = '\0';
+        if (!baseNameInto(entry.szExeFile, name, sizeof name) || name[0] == '\0')
+            continue;
+        remember(entry.th32ProcessID, name);
+        if (entry.th32ProcessID == processId)
+            found = CopyText(exe, size, name);
     }
     CloseHandle(all);
     return found;
@@ -94,22 +120,16 @@ void exeOfWindow(HWND window, char *exe, size_t size)
     DWORD processId = 0;
     if (window == NULL || GetWindowThreadProcessId(window, &processId) == 0 || processId == 0)
         return;
-    DWORD now = GetTickCount();
-    for (Remembered &r : Known) {
-        if (r.processId == processId && now - r.at < REMEMBER_MS) {
-            CopyText(exe, size, r.exe);
-            return;
-        }
+    const Remembered *known = remembered(processId);
+    if (known != NULL) {
+        CopyText(exe, size, known->exe);
+        return;
     }
     char found[64];
-    if (!exeByToolhelp(processId, found, sizeof found) && !exeByPsapi(processId, found, sizeof found))
-        return;
-    Remembered &slot = Known[NextKnown];
-    NextKnown = (NextKnown + 1) % REMEMBERED;
-    slot.processId = processId;
-    slot.at = now;
-    CopyText(slot.exe, sizeof slot.exe, found);
-    CopyText(exe, size, found);
+    if (exeByToolhelp(processId, found, sizeof found) || exeByPsapi(processId, found, sizeof found)) {
+        remember(processId, found);
+        CopyText(exe, size, found);
+    }
 }
 
 const char *fileNameOf(const char *path)

@@ -104,7 +104,7 @@ void foregroundFact(RouteFacts *f)
 {
     f->foreground = {true, NULL};
     HWND front = rootOwner(GetForegroundWindow());
-    if (front == NULL)
+    if (front == NULL || activeSectionCount() == 0)
         return;
     WindowLook w;
     look(&w, front);
