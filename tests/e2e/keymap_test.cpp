@@ -101,7 +101,7 @@ TEST(KeyMaps, EachPressGoesWhereTheMapSays)
     qxt::pressButton(dlg, IDOK);
     ASSERT_TRUE(qxt::waitForGone(dlg));
     DWORD stored = 99;
-    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "MediaKeys", &stored));
+    EXPECT_TRUE(qxt::regGetDword(HKEY_CURRENT_USER, TK_USER_SETTINGS_KEY, "MediaKeys", &stored));
     EXPECT_EQ(stored, 0u);
     ASSERT_TRUE(bringForward(s.front.window));
     ASSERT_TRUE(press(29));
