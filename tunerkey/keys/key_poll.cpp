@@ -76,7 +76,7 @@ static void readAndDispatch(HWND mainWindow)
     // key's own action: sending to eight clients takes milliseconds, tens of them on
     // a busy machine, and the key posted to a window would wait for every one.
     heldLine = {true, code, repeatState.repeatCount};
-    dispatchRemoteKey(mainWindow, r.key);
+    routeRemoteRead(mainWindow, code, r, repeatState.repeatCount);
     serveHeldLine();
     // A key's action can hold the thread far longer than the repeat window: a
     // launch waits for the program to come up, a dialog for its answer. The next
