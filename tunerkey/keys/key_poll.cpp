@@ -56,7 +56,7 @@ static void readAndDispatch(HWND mainWindow)
         resetMouseStepCounter();
     // Other programs get every read, before the rule thins a held key.
     serveRemoteKey(code, repeatState.repeatCount);
-    dispatchRemoteKey(mainWindow, r.key);
+    dispatchRemoteKey(mainWindow, r.key, repeatState.repeatCount);
     // A key's action can hold the thread far longer than the repeat window: a
     // launch waits for the program to come up, a dialog for its answer. The next
     // read of the same press is then the first one possible, not a new press: the

@@ -16,6 +16,8 @@
 #define IDC_APP_LIST 11
 // Control of the Setting dialog: the remote server's switch.
 #define IDC_SERVE_REMOTE 12
+// Control of the Setting dialog: the on-screen display's switch.
+#define IDC_SHOW_KEYS 14
 
 // Commands of the main window.
 #define IDM_ABOUT 30

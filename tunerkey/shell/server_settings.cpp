@@ -15,6 +15,8 @@ namespace
 bool ServerOn = false;
 unsigned short ServerPort = DEFAULT_SERVER_PORT;
 bool ServerAnyAddress = false;
+// The on-screen display's switch, read with them.
+bool ShowKeys = false;
 
 bool readNumber(HKEY key, const char *name, DWORD *number)
 {
@@ -34,18 +36,19 @@ void loadServerSettings()
     if (readNumber(key, "RemoteServerPort", &number) && number >= 1 && number <= 65535)
         ServerPort = (unsigned short)number;
     ServerAnyAddress = readNumber(key, "RemoteServerAnyAddress", &number) && number == 1;
+    ShowKeys = readNumber(key, "ShowKeys", &number) && number == 1;
     RegCloseKey(key);
 }
 
-bool saveServerSwitch(bool on)
+bool saveSwitch(const char *name, bool on)
 {
     HKEY key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
                         NULL, &key, NULL) != ERROR_SUCCESS)
         return false;
     DWORD number = on ? 1 : 0;
-    bool saved = RegSetValueExA(key, "RemoteServer", 0, REG_DWORD, (const BYTE *)&number, sizeof number) ==
-                 ERROR_SUCCESS;
+    bool saved =
+        RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&number, sizeof number) == ERROR_SUCCESS;
     RegCloseKey(key);
     return saved;
 }
@@ -77,6 +80,8 @@ void startServer(HWND window)
 void startConfiguredServer(HWND window)
 {
     loadServerSettings();
+    if (ShowKeys)
+        startOnScreenDisplay();
     if (ServerOn)
         startServer(window);
 }
@@ -96,9 +101,27 @@ void acceptServerCheckBox(HWND dialog)
     if (on == ServerOn)
         return;
     ServerOn = on;
-    saveServerSwitch(on);
+    saveSwitch("RemoteServer", on);
     if (on)
         startServer(mainWindow());
     else
         stopRemoteServer();
+}
+
+void initShowKeysCheckBox(HWND dialog)
+{
+    CheckDlgButton(dialog, IDC_SHOW_KEYS, ShowKeys ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void acceptShowKeysCheckBox(HWND dialog)
+{
+    bool on = IsDlgButtonChecked(dialog, IDC_SHOW_KEYS) == BST_CHECKED;
+    if (on == ShowKeys)
+        return;
+    ShowKeys = on;
+    saveSwitch("ShowKeys", on);
+    if (on)
+        startOnScreenDisplay();
+    else
+        stopOnScreenDisplay();
 }
