@@ -415,7 +415,6 @@ TEST_F(Dispatch, TheHookHearsWhereEachKeyWentAndWhyNothingHappened)
 {
     setKeyActedHook(hear);
     heard.clear();
-    SetCursorPos(300, 300);
     dispatchRemoteKey(main.hwnd(), 6, 3); // no application: the pointer
     dispatchRemoteKey(main.hwnd(), 19);   // nothing for the pointer
     homeTheaterTarget.active = 1;
