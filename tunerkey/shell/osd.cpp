@@ -161,8 +161,15 @@ FARPROC user32Call(const char *name)
 RECT monitorOf(HWND window)
 {
     RECT r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    static MonitorFromWindowFn fromWindow = (MonitorFromWindowFn)(void (*)())user32Call("MonitorFromWindow");
-    static GetMonitorInfoFn info = (GetMonitorInfoFn)(void (*)())user32Call("GetMonitorInfoA");
+    // Looked up once; a guarded static would pull the thread library in.
+    static bool looked = false;
+    static MonitorFromWindowFn fromWindow;
+    static GetMonitorInfoFn info;
+    if (!looked) {
+        looked = true;
+        fromWindow = (MonitorFromWindowFn)(void (*)())user32Call("MonitorFromWindow");
+        info = (GetMonitorInfoFn)(void (*)())user32Call("GetMonitorInfoA");
+    }
     if (window == NULL || fromWindow == NULL || info == NULL)
         return r;
     MONITORINFO mi;
