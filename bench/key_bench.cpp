@@ -2,7 +2,8 @@
 // - latency from a key press on the simulated card to a stand-in window's receipt
 //   of the key, and to the socket of a client of the remote server, in the same
 //   run through the real program;
-// - the same latency with the on-screen display on (ShowKeys=1), in the same run;
+// - the same latency with the on-screen display on (ShowKeys=1) against off, in
+//   alternate blocks of the same run;
 // - the program's CPU time over 60 s of polling, idle and with a key held down,
 //   against a bare program issuing the same capture requests every 65 ms, and
 //   with the remote server on and eight clients connected against it off.
@@ -258,31 +259,32 @@ TEST(KeyBench, LatencyAndCpuTime)
            socketLatency.size(), percentile(socketLatency, 0.5), percentile(socketLatency, 0.99),
            percentile(socketLatency, 1.0), socketMissed);
 
-    // The same presses with the on-screen display on, the server still on: the
-    // display draws after the key has gone, so the figure should not move.
-    endTunerkey(&program);
-    for (SOCKET c : clients)
-        closesocket(c);
-    setSwitch("ShowKeys", 1);
-    ASSERT_TRUE(startTunerkey(&program));
-    ASSERT_TRUE(connectClients(sink));
-    qxt::pumpMessages(500);
-    Latency shown = measureLatency(card, PRESSES);
-    endTunerkey(&program);
-    for (SOCKET c : clients)
-        closesocket(c);
-    setSwitch("ShowKeys", 0);
-    ASSERT_FALSE(shown.window.empty());
+    // The on-screen display on against off, in alternate blocks of one run, so that
+    // the shared machine's load falls on both alike. The display draws after the
+    // key has gone: the figure should not move. The last block leaves the display
+    // off and the server on, as the CPU phases want it.
+    std::vector<double> shownOn, shownOff;
+    int onMissed = 0;
+    for (int block = 0; block < 4; ++block) {
+        endTunerkey(&program);
+        for (SOCKET c : clients)
+            closesocket(c);
+        setSwitch("ShowKeys", block % 2 == 0 ? 1 : 0);
+        ASSERT_TRUE(startTunerkey(&program));
+        ASSERT_TRUE(connectClients(sink));
+        qxt::pumpMessages(500);
+        Latency l = measureLatency(card, PRESSES / 2);
+        std::vector<double> &into = block % 2 == 0 ? shownOn : shownOff;
+        into.insert(into.end(), l.window.begin(), l.window.end());
+        onMissed += block % 2 == 0 ? l.missed : 0;
+    }
+    ASSERT_FALSE(shownOn.empty() || shownOff.empty());
     printf(
-        "key latency with the on-screen display on (ShowKeys=1): n=%zu p50=%.1f ms p99=%.1f ms max=%.1f ms "
-        "missed=%d; p99 %+.1f ms against it off (goal: within 2 ms)\n",
-        shown.window.size(), percentile(shown.window, 0.5), percentile(shown.window, 0.99),
-        percentile(shown.window, 1.0), shown.missed,
-        percentile(shown.window, 0.99) - percentile(latency, 0.99));
-    // The CPU phases with the display off, as before.
-    ASSERT_TRUE(startTunerkey(&program));
-    ASSERT_TRUE(connectClients(sink));
-    qxt::pumpMessages(500);
+        "key latency, on-screen display on (ShowKeys=1) against off, alternate blocks: on n=%zu p50=%.1f ms "
+        "p99=%.1f ms missed=%d, off n=%zu p50=%.1f ms p99=%.1f ms; p99 %+.1f ms (goal: within 2 ms)\n",
+        shownOn.size(), percentile(shownOn, 0.5), percentile(shownOn, 0.99), onMissed, shownOff.size(),
+        percentile(shownOff, 0.5), percentile(shownOff, 0.99),
+        percentile(shownOn, 0.99) - percentile(shownOff, 0.99));
 
     // CPU time, one program after the other: two programs polling at once would
     // interleave their bus transactions on the one card and fail each other's.
