@@ -81,11 +81,6 @@ void setKeyActedHook(KeyActedHook hook)
     Hook = hook;
 }
 
-bool keyActedHookSet()
-{
-    return Hook != NULL;
-}
-
 void reportKeyActed(int code, int repeatCount, KeyResult result, const char *where, HWND window)
 {
     if (Hook == NULL)

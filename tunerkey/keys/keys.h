@@ -94,7 +94,6 @@ struct KeyActed {
 typedef void (*KeyActedHook)(const KeyActed &key);
 // NULL removes it. Nothing of the report is worked out while no hook is installed.
 void setKeyActedHook(KeyActedHook hook);
-bool keyActedHookSet();
 void reportKeyActed(int code, int repeatCount, KeyResult result, const char *where, HWND window);
 // An application's key: its window looked up, and the result told from it (no
 // window, or one of a higher integrity level than this program's).
