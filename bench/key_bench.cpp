@@ -265,7 +265,7 @@ TEST(KeyBench, LatencyAndCpuTime)
     // off and the server on, as the CPU phases want it.
     std::vector<double> shownOn, shownOff;
     int onMissed = 0;
-    for (int block = 0; block < 4; ++block) {
+    for (int block = 0; block < 8; ++block) {
         endTunerkey(&program);
         for (SOCKET c : clients)
             closesocket(c);
@@ -273,7 +273,7 @@ TEST(KeyBench, LatencyAndCpuTime)
         ASSERT_TRUE(startTunerkey(&program));
         ASSERT_TRUE(connectClients(sink));
         qxt::pumpMessages(500);
-        Latency l = measureLatency(card, PRESSES / 2);
+        Latency l = measureLatency(card, PRESSES / 4);
         std::vector<double> &into = block % 2 == 0 ? shownOn : shownOff;
         into.insert(into.end(), l.window.begin(), l.window.end());
         onMissed += block % 2 == 0 ? l.missed : 0;
