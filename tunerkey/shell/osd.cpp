@@ -220,10 +220,14 @@ bool newPicture(int width, int height)
 }
 
 // Draws the line in bold type 1/14 of the monitor's height, light on a dark
-// outline, into a picture as large as the text.
+// outline, centred in a picture as wide as the monitor's margin allows. The
+// picture, and with it the window's size, stays from line to line: only the
+// pixels change, which is cheap.
 bool drawLine(const RECT &monitor)
 {
     int height = osdTextHeight(monitor.bottom - monitor.top);
+    int edge = height / 16 > 2 ? height / 16 : 2;
+    int mw = monitor.right - monitor.left, width = mw - 2 * (mw / 10);
     if (Font == NULL || height != FontHeight) {
         if (Font != NULL)
             DeleteObject(Font);
@@ -231,30 +235,35 @@ bool drawLine(const RECT &monitor)
             CreateFontA(-height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
         FontHeight = height;
+        dropPicture();
+    }
+    if (Pixels == NULL || width != PictureWidth) {
+        HDC measure = CreateCompatibleDC(NULL);
+        HGDIOBJ was = SelectObject(measure, Font);
+        SIZE cell = {0, 0};
+        GetTextExtentPoint32A(measure, "Ag", 2, &cell);
+        SelectObject(measure, was);
+        DeleteDC(measure);
+        if (!newPicture(width, cell.cy + 2 * edge))
+            return false;
+        SelectObject(PictureDC, Font);
+        SetBkMode(PictureDC, TRANSPARENT);
     }
     int length = (int)strlen(Line.text);
-    int edge = height / 16 > 2 ? height / 16 : 2;
-    HDC measure = CreateCompatibleDC(NULL);
-    HGDIOBJ was = SelectObject(measure, Font);
     SIZE text = {0, 0};
-    GetTextExtentPoint32A(measure, Line.text, length, &text);
-    SelectObject(measure, was);
-    DeleteDC(measure);
-    if (!newPicture(text.cx + 2 * edge, text.cy + 2 * edge))
-        return false;
+    GetTextExtentPoint32A(PictureDC, Line.text, length, &text);
+    int x = (PictureWidth - text.cx) / 2 > edge ? (PictureWidth - text.cx) / 2 : edge;
     // The key colour in the picture's own byte order (blue, green, red).
     DWORD key =
         (DWORD)GetBValue(KEY_COLOUR) | (DWORD)GetGValue(KEY_COLOUR) << 8 | (DWORD)GetRValue(KEY_COLOUR) << 16;
     for (int i = 0; i < PictureWidth * PictureHeight; ++i)
         Pixels[i] = key;
-    SelectObject(PictureDC, Font);
-    SetBkMode(PictureDC, TRANSPARENT);
     SetTextColor(PictureDC, OUTLINE_COLOUR);
     static const int around[8][2] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1}};
     for (const auto &d : around)
-        TextOutA(PictureDC, edge + d[0] * edge, edge + d[1] * edge, Line.text, length);
+        TextOutA(PictureDC, x + d[0] * edge, edge + d[1] * edge, Line.text, length);
     SetTextColor(PictureDC, TEXT_COLOUR);
-    TextOutA(PictureDC, edge, edge, Line.text, length);
+    TextOutA(PictureDC, x, edge, Line.text, length);
     GdiFlush();
     return true;
 }
@@ -300,9 +309,13 @@ void showLine()
     // The system owns the region once it is set.
     if (!Layered)
         SetWindowRgn(Window, textRegion(), FALSE);
-    // Above a full-screen player too, which may have raised itself since.
+    // Above a full-screen player too, which may have raised itself since; moved
+    // and sized only when the monitor changed.
+    RECT was;
+    GetWindowRect(Window, &was);
+    UINT keep = EqualRect(&was, &at) ? SWP_NOMOVE | SWP_NOSIZE : 0;
     SetWindowPos(Window, HWND_TOPMOST, at.left, at.top, at.right - at.left, at.bottom - at.top,
-                 SWP_NOACTIVATE);
+                 SWP_NOACTIVATE | keep);
     InvalidateRect(Window, NULL, FALSE);
     if (!IsWindowVisible(Window))
         ShowWindow(Window, SW_SHOWNOACTIVATE);
