@@ -193,7 +193,9 @@ class RemoteServer : public ::testing::Test
         if (run.child.process != NULL) {
             EXPECT_EQ(exitTunerkey(&run), 0);
         }
+        // The check box saved the switch among the user's settings.
         qxt::regDeleteValue(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServer");
+        qxt::regDeleteValue(HKEY_CURRENT_USER, TK_USER_SETTINGS_KEY, "RemoteServer");
     }
     Tunerkey run;
 };
@@ -383,7 +385,7 @@ TEST_F(RemoteServer, AnswersVersionListAndAnErrorAsLircdDoes)
         std::vector<std::string> reply;
     };
     const Case cases[] = {
-        {"VERSION", {"BEGIN", "VERSION", "SUCCESS", "DATA", "1", "1.0.0", "END"}},
+        {"VERSION", {"BEGIN", "VERSION", "SUCCESS", "DATA", "1", QX_VERSION, "END"}},
         {"LIST", {"BEGIN", "LIST", "SUCCESS", "DATA", "1", "QX770", "END"}},
         {"LIST QX770 KEY_POWER",
          {"BEGIN", "LIST QX770 KEY_POWER", "SUCCESS", "DATA", "1", "0000000000000012 KEY_POWER", "END"}},
@@ -529,7 +531,7 @@ TEST_F(RemoteServer, TheSettingCheckBoxSavesTheSwitchAndStartsOrStopsTheServer)
         qxt::pressButton(dlg, IDOK);
         ASSERT_TRUE(qxt::waitForGone(dlg));
         DWORD stored = 99;
-        EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServer", &stored));
+        EXPECT_TRUE(qxt::regGetDword(HKEY_CURRENT_USER, TK_USER_SETTINGS_KEY, "RemoteServer", &stored));
         EXPECT_EQ(stored, want);
         EXPECT_TRUE(qxt::waitUntil([&] { return listening() == (want == 1); }));
         // Winsock is in the process exactly while the server listens.
