@@ -16,6 +16,8 @@
 #define IDC_APP_LIST 11
 // Control of the Setting dialog: the remote server's switch.
 #define IDC_SERVE_REMOTE 12
+// Control of the Setting dialog: the media keys for other players.
+#define IDC_MEDIA_KEYS 13
 // Control of the Setting dialog: the on-screen display's switch.
 #define IDC_SHOW_KEYS 14
 
@@ -23,5 +25,6 @@
 #define IDM_ABOUT 30
 #define IDM_QUIT 31
 #define IDM_SETTING 32
+#define IDM_EDIT_KEYMAPS 33
 #define IDM_HOME_THEATER 1102
 #define IDM_EXIT 1201

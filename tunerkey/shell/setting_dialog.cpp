@@ -59,6 +59,7 @@ static INT_PTR CALLBACK settingProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
         applyDialogPlacement(dialog);
         fillList(dialog);
         initServerCheckBox(dialog);
+        initMediaKeysCheckBox(dialog);
         initShowKeysCheckBox(dialog);
         return TRUE;
     case WM_COMMAND:
@@ -70,6 +71,7 @@ static INT_PTR CALLBACK settingProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
             acceptChoice(dialog);
             EndDialog(dialog, IDOK);
             acceptServerCheckBox(dialog);
+            acceptMediaKeysCheckBox(dialog);
             acceptShowKeysCheckBox(dialog);
             return TRUE;
         }
