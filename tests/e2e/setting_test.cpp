@@ -64,9 +64,11 @@ TEST(Setting, ChosenDefaultIsSavedAndThePowerKeyStartsItAfterARestart)
               (std::vector<std::string>{"Home Theater", "PowerVCR", "HonesTVR", "TivraTVR"}));
     EXPECT_EQ(qxt::comboSelection(dlg, IDC_APP_LIST), 0);
     ASSERT_TRUE(qxt::pickComboEntry(dlg, IDC_APP_LIST, 3));
+    CheckDlgButton(dlg, IDC_SHOW_KEYS, BST_CHECKED);
     qxt::pressButton(dlg, IDOK);
     ASSERT_TRUE(qxt::waitForGone(dlg));
     EXPECT_EQ(storedDefault(), 3u);
+    EXPECT_NE(FindWindowA(TK_OSD_CLASS, NULL), (HWND)NULL) << "ticked: the on-screen display starts";
     EXPECT_EQ(exitTunerkey(&run), 0);
 
     // A new run: the power key starts TivraTVR, nothing else.
@@ -75,6 +77,10 @@ TEST(Setting, ChosenDefaultIsSavedAndThePowerKeyStartsItAfterARestart)
     EXPECT_TRUE(qxt::waitUntil([] { return windowOf(Tivra) != NULL; }, 5000)) << "TivraTVR not started";
     qxt::pumpMessages(500);
     EXPECT_EQ(windowOf(HomeTheater), (HWND)NULL);
+    // ShowKeys read at start: the key was shown (placed, whether or not 1.5 s have gone by).
+    RECT shown = {0, 0, 0, 0};
+    EXPECT_TRUE(qxt::waitUntil(
+        [&] { return GetWindowRect(FindWindowA(TK_OSD_CLASS, NULL), &shown) && shown.right > shown.left; }));
 
     // The dialog shows the saved choice; leaving it with Escape keeps it.
     dlg = openSetting(run);

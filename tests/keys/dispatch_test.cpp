@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <list>
 #include <memory>
+#include <stdio.h>
 #include <thread>
 
 #include "apps/apps.h"
@@ -391,4 +392,44 @@ TEST_F(Dispatch, WindowCommandsCloseAndRaiseTheirApplications)
         TearDown();
         running.clear();
     }
+}
+
+namespace
+{
+// Each report as "code repeats result where window".
+std::vector<std::string> heard;
+void hear(const KeyActed &k)
+{
+    char line[96];
+    snprintf(line, sizeof line, "%d %d %d %s %s", k.code, k.repeatCount, (int)k.result,
+             k.where != NULL ? k.where : "-", k.window != NULL ? "window" : "-");
+    heard.push_back(line);
+}
+DWORD higherThanOurs(HWND window)
+{
+    return window == NULL ? 0x2000 : 0x3000; // medium, high
+}
+} // namespace
+
+TEST_F(Dispatch, TheHookHearsWhereEachKeyWentAndWhyNothingHappened)
+{
+    setKeyActedHook(hear);
+    heard.clear();
+    dispatchRemoteKey(main.hwnd(), 6, 3); // no application: the pointer
+    dispatchRemoteKey(main.hwnd(), 19);   // nothing for the pointer
+    homeTheaterTarget.active = 1;
+    dispatchRemoteKey(main.hwnd(), 22); // the target has no window
+    qxt::MessageRecorder ht("QxHomeTheater", "Home Theater");
+    dispatchRemoteKey(main.hwnd(), 22);
+    DWORD (*real)(HWND) = windowIntegrityCall;
+    windowIntegrityCall = higherThanOurs;
+    dispatchRemoteKey(main.hwnd(), 29);
+    windowIntegrityCall = real;
+    homeTheaterTarget.active = 0;
+    setKeyActedHook(NULL);
+    dispatchRemoteKey(main.hwnd(), 6); // no hook, nothing told
+    std::vector<std::string> expected = {"6 3 1 Pointer -", "19 0 2 - -", "22 0 3 Home Theater -",
+                                         "22 0 0 Home Theater window", "29 0 4 Home Theater window"};
+    EXPECT_EQ(heard, expected);
+    EXPECT_FALSE(integrityBlocksPost(0, 0x3000)) << "a level we cannot read claims nothing";
 }

@@ -29,6 +29,15 @@ const WatchedApp TargetOrder[WATCHED_APP_COUNT] = {WATCH_POWERVCR, WATCH_HOME_TH
 const WatchedApp AdoptionOrder[WATCHED_APP_COUNT] = {WATCH_TIVRA, WATCH_POWERVCR, WATCH_HOME_THEATER,
                                                      WATCH_HONESTECH};
 
+// By AppId.
+static const char *const AppNames[APP_COUNT] = {"Home Theater", "PowerVCR II", "honestechTV",
+                                                "TivraTVR",     "WinDVD 4",    "WinRip"};
+
+const char *appName(int app)
+{
+    return app >= 0 && app < APP_COUNT ? AppNames[app] : NULL;
+}
+
 static TvAppTarget recordFor(AppId id)
 {
     const SupportedApp &a = SupportedApps[id];

@@ -92,6 +92,9 @@ extern const WatchedApp AdoptionOrder[WATCHED_APP_COUNT];
 // The running application's top-level window, by its running class or title.
 // NULL when there is none (or for a number that is no key-driven application).
 HWND findRunningApp(WatchedApp app);
+// The application's name as the user knows it ("PowerVCR II"); NULL for a number
+// that is no application.
+const char *appName(int app);
 // Its record; NULL for a number that is no key-driven application.
 TvAppTarget *recordOf(WatchedApp app);
 // The key-driven application whose DefaultTVAPP number is `value`; -1 for none.

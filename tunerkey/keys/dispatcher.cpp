@@ -19,23 +19,27 @@ int activeTarget()
     return -1;
 }
 
-void sendToTarget(WatchedApp app, int key)
+void sendToTarget(WatchedApp app, int key, int repeatCount)
 {
     const SupportedApp &a = SupportedApps[app];
     if (key == KEY_SHUTDOWN) {
-        if (a.key15)
-            a.key15();
+        if (!a.key15) {
+            reportKeyActed(key, repeatCount, KEY_RESULT_NONE, NULL, NULL);
+            return;
+        }
+        a.key15();
     } else if (key == KEY_POWER) {
         if (a.togglePower())
             watchAfterBringUp(app);
     } else {
         a.handleKey(key);
     }
+    reportAppKey(app, key, repeatCount);
 }
 
 // A key with no target and no meaning of its own: to a running application, which
 // becomes the target, else to the pointer. All the windows are looked for first.
-void probeAndSend(int key)
+void probeAndSend(int key, int repeatCount)
 {
     HWND found[WATCHED_APP_COUNT];
     for (int app = 0; app < WATCHED_APP_COUNT; ++app)
@@ -44,13 +48,21 @@ void probeAndSend(int key)
         if (found[app] != NULL) {
             setTargetActive(*SupportedApps[app].record, true);
             SupportedApps[app].handleKey(key);
+            reportAppKey(app, key, repeatCount);
             return;
         }
     }
     // Only a drag already under way (key 5 holds the button) finishes on the
     // pointer while clients hold the remote, so that the button is never left down.
-    if (!clientsHoldTheRemote() || mouseButtonHeld())
+    if (!clientsHoldTheRemote() || mouseButtonHeld()) {
         mouseKey(key);
+        if (isMouseKey(key))
+            reportKeyActed(key, repeatCount, KEY_RESULT_POINTER, "Pointer", NULL);
+        else
+            reportKeyActed(key, repeatCount, KEY_RESULT_NONE, NULL, NULL);
+    } else {
+        reportKeyActed(key, repeatCount, KEY_RESULT_SENT, NULL, NULL);
+    }
 }
 
 PressRoute Route;
@@ -245,14 +257,16 @@ void routeRemoteRead(HWND mainWindow, int code, const RepeatOutcome &r, int repe
         decideRoute(code);
     // The open Shut Down dialog takes every read, whatever the press began as.
     if (shutdownPrompt() != NULL || !routeOfKeymap(Route.step)) {
-        dispatchRemoteKey(mainWindow, r.key);
+        dispatchRemoteKey(mainWindow, r.key, repeatCount);
         int target = activeTarget();
         if (target >= 0 && Route.name[0] == '\0')
             CopyText(Route.name, sizeof Route.name, SupportedApps[target].settingLabel);
         return;
     }
-    if (paceActs(Route.binding.pace, repeatCount))
+    if (paceActs(Route.binding.pace, repeatCount)) {
         performKeymapAction(Route, Route.step == ROUTE_RUNNING || Route.step == ROUTE_OVERLAY);
+        reportKeyActed(code, repeatCount, KEY_RESULT_SENT, Route.name, Route.window);
+    }
 }
 
 bool anyTargetActive()
@@ -260,7 +274,7 @@ bool anyTargetActive()
     return activeTarget() >= 0;
 }
 
-void dispatchRemoteKey(HWND mainWindow, int key)
+void dispatchRemoteKey(HWND mainWindow, int key, int repeatCount)
 {
     // A swallowed repeat is a key for nobody, the Shut Down dialog included.
     if (key == KEY_SUPPRESSED)
@@ -271,17 +285,25 @@ void dispatchRemoteKey(HWND mainWindow, int key)
         SetForegroundWindow(prompt);
         SetActiveWindow(prompt);
         SendMessageA(prompt, WM_KEYDOWN, key == KEY_POWER ? VK_RETURN : VK_ESCAPE, 0);
+        reportKeyActed(key, repeatCount, KEY_RESULT_SENT, NULL, prompt);
         return;
     }
     int target = activeTarget();
     if (target >= 0) {
-        sendToTarget((WatchedApp)target, key);
+        sendToTarget((WatchedApp)target, key, repeatCount);
         return;
     }
-    if (key == KEY_SHUTDOWN)
+    if (key == KEY_SHUTDOWN) {
         requestShutDown(mainWindow);
-    else if (key == KEY_POWER)
+        reportKeyActed(key, repeatCount, KEY_RESULT_SENT, NULL, NULL);
+    } else if (key == KEY_POWER) {
         launchDefaultApplication();
-    else
-        probeAndSend(key);
+        int chosen = appOfDefault(defaultTvApp());
+        if (chosen >= 0)
+            reportAppKey(chosen, key, repeatCount);
+        else
+            reportKeyActed(key, repeatCount, KEY_RESULT_NONE, NULL, NULL);
+    } else {
+        probeAndSend(key, repeatCount);
+    }
 }

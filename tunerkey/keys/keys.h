@@ -69,8 +69,9 @@ void CALLBACK keyPollTimerProc(HWND, UINT, UINT_PTR, DWORD);
 void pollRemote(HWND mainWindow);
 // Routing of one key after the repeat rule: the open Shut Down dialog, the target
 // application, the power and shut-down keys, a running application found by the
-// probe, or the mouse emulation.
-void dispatchRemoteKey(HWND mainWindow, int key);
+// probe, or the mouse emulation. `repeatCount` is the read's count within its
+// press, for the key-acted hook.
+void dispatchRemoteKey(HWND mainWindow, int key, int repeatCount = 0);
 // True while one of the four key-driven applications is the target.
 bool anyTargetActive();
 
@@ -99,6 +100,39 @@ void setMediaKeysOn(bool on);
 // Whether the server's clients have the remote to themselves: then neither the
 // pointer nor the media layer acts (a drag already under way still finishes).
 bool clientsHoldTheRemote();
+
+// ---- what a key did (key_acted.cpp) -----------------------------------------------
+// Told once per key that the dispatcher routed, after it has acted, to whoever
+// shows it (the shell installs the hook; the keys never call up).
+enum KeyResult {
+    KEY_RESULT_SENT,      // done: sent to `where`, or, with no `where`, done by the program itself
+    KEY_RESULT_POINTER,   // moved or clicked the pointer
+    KEY_RESULT_NONE,      // the key means nothing where it went
+    KEY_RESULT_NO_WINDOW, // `where` is the target but has no window: nothing happened
+    KEY_RESULT_ELEVATED,  // `where` runs at a higher integrity level: Windows drops what is posted to it
+};
+struct KeyActed {
+    int code;
+    int repeatCount;
+    KeyResult result;
+    const char *where; // the application's name, "Pointer", or NULL; valid during the call only
+    HWND window;       // the window the key went to, or NULL
+};
+typedef void (*KeyActedHook)(const KeyActed &key);
+// NULL removes it. Nothing of the report is worked out while no hook is installed.
+void setKeyActedHook(KeyActedHook hook);
+void reportKeyActed(int code, int repeatCount, KeyResult result, const char *where, HWND window);
+// An application's key: its window looked up, and the result told from it (no
+// window, or one of a higher integrity level than this program's).
+void reportAppKey(int app, int code, int repeatCount);
+// The mandatory integrity level of the process of `window`, of this program for
+// NULL (Vista and later: the last sub-authority of its token's label); 0 where the
+// system has none or keeps it from us. Tests replace it: under Wine every process
+// has the same level.
+extern DWORD (*windowIntegrityCall)(HWND window);
+// Whether Windows drops messages posted from `own` to `target` (pure): User
+// Interface Privilege Isolation blocks them towards a higher level; 0 is unknown.
+bool integrityBlocksPost(DWORD own, DWORD target);
 
 // ---- mouse emulation -------------------------------------------------------------
 struct PointerLimits {
@@ -135,6 +169,8 @@ const PointerLimits &currentPointerLimits();
 void mouseKey(int key);
 // Keys 0, 5 and 10: a click or the button toggle, not a move (pure).
 bool isMouseButtonKey(int key);
+// The keys mouseKey acts on, 0 to 10 (pure).
+bool isMouseKey(int key);
 // A new key starts the pointer acceleration over.
 void resetMouseStepCounter();
 // Whether key 5 holds the button down.

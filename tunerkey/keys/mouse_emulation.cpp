@@ -97,6 +97,11 @@ bool isMouseButtonKey(int key)
     return a == MOUSE_LEFT_CLICK || a == MOUSE_RIGHT_CLICK || a == MOUSE_TOGGLE_PRIMARY;
 }
 
+bool isMouseKey(int key)
+{
+    return key >= 0 && key <= 10 && kMouseActions[key] != MOUSE_NONE;
+}
+
 void resetMouseStepCounter()
 {
     MouseStepCounter = 0;

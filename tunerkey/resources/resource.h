@@ -18,6 +18,8 @@
 #define IDC_SERVE_REMOTE 12
 // Control of the Setting dialog: the media keys for other players.
 #define IDC_MEDIA_KEYS 13
+// Control of the Setting dialog: the on-screen display's switch.
+#define IDC_SHOW_KEYS 14
 
 // Commands of the main window.
 #define IDM_ABOUT 30

@@ -16,6 +16,8 @@ namespace
 bool ServerOn = false;
 unsigned short ServerPort = DEFAULT_SERVER_PORT;
 bool ServerAnyAddress = false;
+// The on-screen display's switch, read with them.
+bool ShowKeys = false;
 
 void loadServerSettings()
 {
@@ -26,6 +28,7 @@ void loadServerSettings()
         ServerPort = (unsigned short)number;
     // Opening the remote to the network is an administrator's decision.
     ServerAnyAddress = readSetting("RemoteServerAnyAddress", &number, SETTING_MACHINE_ONLY) && number == 1;
+    ShowKeys = readSetting("ShowKeys", &number) && number == 1;
     // The media keys are on unless the value says 0.
     DWORD media = 1;
     readSetting("MediaKeys", &media);
@@ -59,6 +62,8 @@ void startServer(HWND window)
 void startConfiguredServer(HWND window)
 {
     loadServerSettings();
+    if (ShowKeys)
+        startOnScreenDisplay();
     if (ServerOn)
         startServer(window);
 }
@@ -97,4 +102,22 @@ void acceptMediaKeysCheckBox(HWND dialog)
         return;
     setMediaKeysOn(on);
     writeSetting("MediaKeys", on ? 1 : 0);
+}
+
+void initShowKeysCheckBox(HWND dialog)
+{
+    CheckDlgButton(dialog, IDC_SHOW_KEYS, ShowKeys ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void acceptShowKeysCheckBox(HWND dialog)
+{
+    bool on = IsDlgButtonChecked(dialog, IDC_SHOW_KEYS) == BST_CHECKED;
+    if (on == ShowKeys)
+        return;
+    ShowKeys = on;
+    writeSetting("ShowKeys", on ? 1 : 0);
+    if (on)
+        startOnScreenDisplay();
+    else
+        stopOnScreenDisplay();
 }

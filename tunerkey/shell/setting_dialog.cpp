@@ -60,6 +60,7 @@ static INT_PTR CALLBACK settingProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
         fillList(dialog);
         initServerCheckBox(dialog);
         initMediaKeysCheckBox(dialog);
+        initShowKeysCheckBox(dialog);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL) {
@@ -71,6 +72,7 @@ static INT_PTR CALLBACK settingProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
             EndDialog(dialog, IDOK);
             acceptServerCheckBox(dialog);
             acceptMediaKeysCheckBox(dialog);
+            acceptShowKeysCheckBox(dialog);
             return TRUE;
         }
         break;

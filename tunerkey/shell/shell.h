@@ -131,13 +131,47 @@ int settingValueOfLabel(const char *label);
 int settingListIndex();
 
 // ---- the remote server's settings (server_settings.cpp) ------------------------------
-// Reads "RemoteServer", "RemoteServerPort" and "RemoteServerAnyAddress" and, when
-// the switch is 1, starts the server on the main window.
+// Reads "RemoteServer", "RemoteServerPort", "RemoteServerAnyAddress" and
+// "ShowKeys"; starts the on-screen display when "ShowKeys" is 1 and, when the
+// server's switch is 1, the server on the main window.
 void startConfiguredServer(HWND window);
 // The Setting dialog's check box: shown with the port, and on OK a changed switch
 // saved and the server started or stopped.
 void initServerCheckBox(HWND dialog);
 void acceptServerCheckBox(HWND dialog);
+// Its "Show what each key did" box: on OK a change saved and the display started or stopped.
+void initShowKeysCheckBox(HWND dialog);
+void acceptShowKeysCheckBox(HWND dialog);
+
+// ---- the on-screen display (osd.cpp) ---------------------------------------------------
+// What a key did, shown in large type at the bottom of the screen the key went
+// to, for 1.5 s after the last key: "Play/Pause > PowerVCR II", "Channel 12_",
+// "Pointer". Never takes the focus, the foreground or a click.
+#define TK_OSD_CLASS "QX770 Key Display"
+const DWORD OSD_SHOW_MS = 1500;
+enum { OSD_TEXT_SIZE = 96, OSD_DIGITS = 6 };
+struct OsdLine {
+    char text[OSD_TEXT_SIZE];
+    char digits[OSD_DIGITS + 1]; // the channel being entered
+    DWORD digitAt;               // when its last digit came
+    bool pointerMode;            // the previous key went to the pointer
+};
+// The line after `key` (pure); false when the line shown stays as it is (the
+// pointer's further steps).
+bool updateOsdLine(OsdLine *line, const KeyActed &key, DWORD now);
+// The key's name as the display shows it; "Key 0x2A" above the remote's 32 codes.
+void friendlyKeyName(int code, char (&name)[16]);
+// The text's height for a monitor of that height, and where a box of that size
+// goes on the monitor: bottom centre, inside a margin of a tenth of its size (pure).
+int osdTextHeight(int monitorHeight);
+RECT osdPlacement(const RECT &monitor, int width, int height);
+// Windows 2000 and later have layered, click-through windows; older ones get a
+// window shaped to its text that hides at a click (pure).
+bool osdLayeredOn(const OSVERSIONINFOA &version);
+// Creates the hidden window and installs the key-acted hook; stop undoes both.
+void startOnScreenDisplay();
+void stopOnScreenDisplay();
+HWND onScreenDisplayWindow();
 
 // The Setting dialog's check box of the media keys ("MediaKeys", read with the
 // server's values; on unless it says 0): shown, and on OK a change saved.
