@@ -2,6 +2,7 @@
 // itself survives. Built twice: for the NT family and for Wine's win98 emulation.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "common/windows_family.h"
@@ -72,14 +73,21 @@ std::string shutDownAndAnswer()
         EXPECT_TRUE(shutdownPrivilege(false, false));
     }
     std::string text;
+    std::atomic<bool> returned(false);
+    // Looks for the box until the call has returned, however late a loaded machine
+    // shows it: the call cannot return while its box is up.
     std::thread answer([&] {
-        HWND box = qxt::waitForDialog("QX770 Remote Control", 1500);
-        if (box) {
-            text = qxt::messageBoxText(box);
-            qxt::pressButton(box, IDOK);
+        while (!returned) {
+            HWND box = qxt::waitForDialog("QX770 Remote Control", 100);
+            if (box) {
+                text = qxt::messageBoxText(box);
+                qxt::pressButton(box, IDOK);
+                return;
+            }
         }
     });
     ShutDownComputer();
+    returned = true;
     answer.join();
     return text;
 }
