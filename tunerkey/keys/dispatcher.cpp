@@ -45,10 +45,11 @@ void probeAndSend(int key)
             return;
         }
     }
-    // A program that takes the remote from the server has it to itself: the
-    // pointer stays where it is. Only a drag already under way (key 5 holds the
-    // button) finishes on the pointer, so that the button is never left down.
-    if (remoteClientCount() == 0 || mouseButtonHeld())
+    // A program that takes the remote from the server has it to itself unless the
+    // server keeps the pointer: the pointer stays where it is. Only a drag already
+    // under way (key 5 holds the button) finishes on the pointer, so that the
+    // button is never left down.
+    if (pointerKeysReachPointer() || mouseButtonHeld())
         mouseKey(key);
 }
 

@@ -15,6 +15,7 @@ namespace
 bool ServerOn = false;
 unsigned short ServerPort = DEFAULT_SERVER_PORT;
 bool ServerAnyAddress = false;
+bool ServerKeepsPointer = false;
 
 bool readNumber(HKEY key, const char *name, DWORD *number)
 {
@@ -34,6 +35,7 @@ void loadServerSettings()
     if (readNumber(key, "RemoteServerPort", &number) && number >= 1 && number <= 65535)
         ServerPort = (unsigned short)number;
     ServerAnyAddress = readNumber(key, "RemoteServerAnyAddress", &number) && number == 1;
+    ServerKeepsPointer = readNumber(key, "RemoteServerKeepsPointer", &number) && number == 1;
     RegCloseKey(key);
 }
 
@@ -55,7 +57,8 @@ bool saveServerSwitch(bool on)
 void startServer(HWND window)
 {
     int error = 0;
-    ServerStart result = startRemoteServer(window, ServerPort, ServerAnyAddress, &error);
+    ServerOptions options = {ServerPort, ServerAnyAddress, ServerKeepsPointer};
+    ServerStart result = startRemoteServer(window, options, &error);
     if (result == SERVER_LISTENING)
         return;
     char text[200];
