@@ -1,15 +1,19 @@
 // tunerkey as a WinLIRC-protocol server: the remote's reads reach other programs
-// as lines on a TCP socket. Proven against LIRC's own tools (lircd relaying the
-// server, irw printing what it relays) and against clients of our own for the
-// load and the faults: eight at once, one that never reads, one that resets, a
-// line too long, a ninth. Also the mouse exception and the off switch.
+// as lines on a TCP socket. Proven against LIRC's own tools (irsend asking the
+// server, lircd relaying it to irw and to LIRC's client library under ircat) and
+// against clients of our own for the load and the faults: eight at once, one that
+// never reads, one that pauses, one that floods, one that resets, a line too long,
+// a ninth. Also the addresses it listens on, the mouse exception and the off switch.
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <gtest/gtest.h>
 
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "program_run.h"
@@ -36,6 +40,17 @@ unsigned short freePort()
     getsockname(s, (sockaddr *)&a, &size);
     closesocket(s);
     return ntohs(a.sin_port);
+}
+
+std::vector<std::string> splitLines(const std::string &text)
+{
+    std::vector<std::string> out;
+    size_t from = 0, nl;
+    while ((nl = text.find('\n', from)) != std::string::npos) {
+        out.push_back(text.substr(from, nl - from));
+        from = nl + 1;
+    }
+    return out;
 }
 
 struct Winsock {
@@ -67,10 +82,10 @@ struct Client {
         s = INVALID_SOCKET;
     }
     // Connects; a small receive buffer when `smallBuffer` (a reader that stops
-    // fills up soon).
-    bool open(bool smallBuffer = false)
+    // fills up soon); on [::1] with `ipv6`.
+    bool open(bool smallBuffer = false, bool ipv6 = false)
     {
-        s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        s = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
         if (smallBuffer) {
             int size = 1024;
             setsockopt(s, SOL_SOCKET, SO_RCVBUF, (const char *)&size, sizeof size);
@@ -79,7 +94,11 @@ struct Client {
         a.sin_family = AF_INET;
         a.sin_port = htons(Port);
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (connect(s, (sockaddr *)&a, sizeof a) != 0)
+        sockaddr_in6 a6 = {};
+        a6.sin6_family = AF_INET6;
+        a6.sin6_port = htons(Port);
+        a6.sin6_addr.s6_addr[15] = 1;
+        if (ipv6 ? connect(s, (sockaddr *)&a6, sizeof a6) != 0 : connect(s, (sockaddr *)&a, sizeof a) != 0)
             return false;
         u_long nonBlocking = 1;
         ioctlsocket(s, FIONBIO, &nonBlocking);
@@ -103,16 +122,7 @@ struct Client {
                 break;
         }
     }
-    std::vector<std::string> lines()
-    {
-        std::vector<std::string> out;
-        size_t from = 0, nl;
-        while ((nl = data.find('\n', from)) != std::string::npos) {
-            out.push_back(data.substr(from, nl - from));
-            from = nl + 1;
-        }
-        return out;
-    }
+    std::vector<std::string> lines() { return splitLines(data); }
     bool waitForLines(size_t n, DWORD ms = 5000)
     {
         return qxt::waitUntil(
@@ -177,6 +187,47 @@ bool moduleLoaded(DWORD pid, const char *name)
     return found;
 }
 
+// A client that sends VERSION as fast as the server answers, on a thread of its
+// own: never more than a few hundred bytes unanswered, so that no bound of the
+// server's closes it.
+const int FLOODED = -2;
+std::atomic<bool> Flooding(false);
+std::thread Flood;
+
+void startFlood(Client *bad)
+{
+    Flooding = true;
+    Flood = std::thread([bad] {
+        const std::string reply = "BEGIN\nVERSION\nSUCCESS\nDATA\n1\n1.0.0\nEND\n";
+        const std::string batch = [] {
+            std::string b;
+            for (int i = 0; i < 32; ++i)
+                b += "VERSION\n";
+            return b;
+        }();
+        size_t asked = 0, answered = 0;
+        char buf[4096];
+        while (Flooding) {
+            if (asked - answered / reply.size() < 64 && bad->say(batch))
+                asked += 32;
+            int n = recv(bad->s, buf, sizeof buf, 0);
+            if (n > 0)
+                answered += (size_t)n;
+            else if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK)
+                break;
+            else
+                Sleep(1);
+        }
+    });
+}
+
+void stopFlood()
+{
+    Flooding = false;
+    if (Flood.joinable())
+        Flood.join();
+}
+
 class RemoteServer : public ::testing::Test
 {
   protected:
@@ -193,77 +244,98 @@ class RemoteServer : public ::testing::Test
         if (run.child.process != NULL) {
             EXPECT_EQ(exitTunerkey(&run), 0);
         }
-        qxt::regDeleteValue(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServer");
+        for (const char *name : {"RemoteServer", "RemoteServerAnyAddress", "RemoteServerKeepsPointer"})
+            qxt::regDeleteValue(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, name);
     }
     Tunerkey run;
 };
 
 // ---- LIRC's own tools ---------------------------------------------------------------
-// lircd and irw are Linux programs: Wine starts them through /bin/sh, with no
-// process handle, so they keep their process ids in files of their folder.
-struct Lirc {
+// LIRC's tools are Linux programs: Wine starts them through /bin/sh, with no
+// process handle, so a script says it is done with a file in its folder and keeps
+// the process ids of what it leaves running in files there.
+struct HostShell {
     std::string unixDir, winDir;
-    bool start()
+    HostShell()
     {
         unixDir = "/tmp/qx-lirc-" + std::to_string(GetCurrentProcessId());
         winDir = "Z:" + unixDir;
         for (char &c : winDir)
             if (c == '/')
                 c = '\\';
-        std::string script = "rm -rf " + unixDir + "; mkdir -p " + unixDir + "; cd " + unixDir +
-                             "; : > empty.conf; timeout 120 lircd -n -O /dev/null -H file -d /dev/null -o " +
-                             unixDir + "/lircd.sock -P " + unixDir +
-                             "/lircd.pid -c 127.0.0.1:" + std::to_string(Port) +
-                             " empty.conf > lircd.log 2>&1 & "
-                             "for i in $(seq 100); do [ -S lircd.sock ] && break; sleep 0.1; done; "
-                             "timeout 120 irw " +
-                             unixDir + "/lircd.sock > irw.out 2>&1 & echo $! > irw.pid; touch ready";
+    }
+    // Starts `script` in the folder; true once it has touched `marker` there (at
+    // once without one). The script quotes with single quotes only.
+    bool run(const std::string &script, const char *marker)
+    {
+        std::string cmd = "Z:\\bin\\sh -c \"cd " + unixDir + "; " + script;
+        if (marker != NULL) {
+            DeleteFileA((winDir + "\\" + marker).c_str());
+            cmd += std::string("; touch ") + marker;
+        }
+        cmd += "\"";
+        std::vector<char> line(cmd.begin(), cmd.end());
+        line.push_back('\0');
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
-        std::string cmd = "Z:\\bin\\sh -c \"" + script + "\"";
-        std::vector<char> line(cmd.begin(), cmd.end());
-        line.push_back('\0');
         if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
             return false;
         if (pi.hProcess != NULL)
             CloseHandle(pi.hProcess);
         if (pi.hThread != NULL)
             CloseHandle(pi.hThread);
-        return qxt::waitUntil([&] { return qxt::fileExists(winDir + "\\ready"); }, 15000);
+        return marker == NULL ||
+               qxt::waitUntil([&] { return qxt::fileExists(winDir + "\\" + marker); }, 15000);
     }
-    std::vector<std::string> lines()
+    std::string read(const char *file)
     {
         std::string text;
-        qxt::readFile(winDir + "\\irw.out", &text);
-        std::vector<std::string> out;
-        size_t from = 0, nl;
-        while ((nl = text.find('\n', from)) != std::string::npos) {
-            out.push_back(text.substr(from, nl - from));
-            from = nl + 1;
-        }
-        return out;
+        qxt::readFile(winDir + "\\" + file, &text);
+        return text;
     }
+    void remove() { run("cd / && rm -rf " + unixDir, NULL); }
+};
+
+// lircd relaying the server to its own socket, where irw prints every line and
+// ircat, through LIRC's client library, what the lircrc makes of them.
+const char LIRCRC[] = "begin\n prog = qx\n button = KEY_6\n repeat = 4\n config = six\nend\n"
+                      "begin\n prog = qx\n button = KEY_5\n config = click-on\n config = click-off\nend\n"
+                      "begin\n prog = qx\n button = KEY_1\n button = KEY_2\n config = one-two\nend\n";
+
+struct Lirc {
+    HostShell sh;
+    bool start()
+    {
+        std::string port = std::to_string(Port);
+        qxt::removeTree(sh.winDir);
+        return qxt::makeDirs(sh.winDir) && qxt::writeFile(sh.winDir + "\\lircrc", LIRCRC) &&
+               sh.run(": > empty.conf; timeout 120 lircd -n -O /dev/null -H file -d /dev/null -o " +
+                          sh.unixDir + "/lircd.sock -P " + sh.unixDir + "/lircd.pid -c 127.0.0.1:" + port +
+                          " empty.conf > lircd.log 2>&1 & "
+                          "for i in $(seq 100); do [ -S lircd.sock ] && break; sleep 0.1; done; "
+                          "timeout 120 irw " +
+                          sh.unixDir + "/lircd.sock > irw.out 2>&1 & echo $! > irw.pid; LIRC_SOCKET_PATH=" +
+                          sh.unixDir + "/lircd.sock timeout 120 stdbuf -oL ircat -c " + sh.unixDir +
+                          "/lircrc qx > ircat.out 2>&1 & echo $! > ircat.pid",
+                      "ready");
+    }
+    std::vector<std::string> lines() { return splitLines(sh.read("irw.out")); }
+    std::vector<std::string> ircat() { return splitLines(sh.read("ircat.out")); }
     void stop()
     {
-        std::string cmd = "Z:\\bin\\sh -c \"cd " + unixDir +
-                          " && kill $(cat irw.pid) $(cat lircd.pid); cd / && rm -rf " + unixDir + "\"";
-        std::vector<char> line(cmd.begin(), cmd.end());
-        line.push_back('\0');
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi);
+        sh.run("kill $(cat irw.pid) $(cat ircat.pid) $(cat lircd.pid)", "stopped");
+        sh.remove();
     }
 };
 
 } // namespace
 
-TEST_F(RemoteServer, APressAndAHeldKeyReachIrwThroughLircd)
+TEST_F(RemoteServer, APressAndAHeldKeyReachIrwAndLircrcThroughLircd)
 {
     ASSERT_TRUE(startTunerkey(&run));
     Lirc lirc;
-    ASSERT_TRUE(lirc.start()) << "lircd and irw did not start";
+    ASSERT_TRUE(lirc.start()) << "lircd, irw and ircat did not start";
     // lircd connects to the server on its own time: a key with no other use
     // (20, nothing for the pointer) until its line comes through.
     ASSERT_TRUE(qxt::waitUntil(
@@ -277,20 +349,33 @@ TEST_F(RemoteServer, APressAndAHeldKeyReachIrwThroughLircd)
     qxt::pumpMessages(400); // the probe's press is over
     size_t from = lirc.lines().size();
 
-    ASSERT_TRUE(press(5));
-    ASSERT_TRUE(qxt::waitUntil([&] { return lirc.lines().size() >= from + 1; }));
-    qxt::pumpMessages(400);
-    ASSERT_TRUE(press(6, 12)); // held for twelve reads
-    ASSERT_TRUE(qxt::waitUntil([&] { return lirc.lines().size() >= from + 13; }));
-    qxt::pumpMessages(300);
+    // Each press apart from the next, so that none is a repeat of the one before.
+    struct Press {
+        int code;
+        unsigned reads;
+    };
+    const Press presses[] = {{5, 1}, {6, 12}, {1, 1}, {2, 1}, {5, 1}, {5, 1}};
+    size_t reads = 0;
+    for (const Press &p : presses) {
+        ASSERT_TRUE(press(p.code, p.reads));
+        reads += p.reads;
+        ASSERT_TRUE(qxt::waitUntil([&] { return lirc.lines().size() >= from + reads; }));
+        qxt::pumpMessages(400);
+    }
     std::vector<std::string> got = lirc.lines();
-    lirc.stop();
-
     got.erase(got.begin(), got.begin() + from);
     std::vector<std::string> want = {keyLine(5, 0, "KEY_5")};
     for (const std::string &l : heldLines(6, 12, "KEY_6"))
         want.push_back(l);
+    for (const char *l : {"KEY_1", "KEY_2", "KEY_5", "KEY_5"})
+        want.push_back(keyLine(l[4] - '0', 0, l));
     EXPECT_EQ(got, want);
+    // The lircrc: every fourth read of the held key, the two configs of key 5 in
+    // turn, and the two-button sequence once both came.
+    EXPECT_TRUE(qxt::waitUntil([&] { return lirc.ircat().size() >= 7; }));
+    EXPECT_EQ(lirc.ircat(), (std::vector<std::string>{"click-on", "six", "six", "six", "one-two", "click-off",
+                                                      "click-on"}));
+    lirc.stop();
 }
 
 TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
@@ -305,10 +390,20 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
     struct Row {
         const char *what;
         void (*misbehave)(Client *bad);
-        bool dropped; // the server closes the bad client
+        int replyLines; // the bad client gets these, then the key's; -1: the server closes it
     };
     const Row rows[] = {
-        {"an eighth that reads", [](Client *) {}, false},
+        {"an eighth that reads", [](Client *) {}, 0},
+        {"one that stops reading while fifteen replies pile up, then resumes",
+         [](Client *bad) {
+             for (int i = 0; i < 8; ++i)
+                 bad->say("LIST QX770\n");
+             qxt::pumpMessages(500);
+         },
+         8 * (5 + 32 + 1)},
+        // Commands as fast as the server answers them, all through the held key:
+        // the poll still reads the key at its pace.
+        {"one that floods", startFlood, FLOODED},
         {"one that never reads",
          [](Client *bad) {
              // Asks for the button list again and again and never reads the
@@ -321,17 +416,17 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
                  qxt::pumpMessages(20);
              }
          },
-         true},
+         -1},
         {"one that resets",
          [](Client *bad) {
              linger l = {1, 0}; // closesocket sends a reset
              setsockopt(bad->s, SOL_SOCKET, SO_LINGER, (const char *)&l, sizeof l);
              bad->close();
          },
-         false},
-        {"a 300-byte line", [](Client *bad) { bad->say(std::string(300, 'A') + "\n"); }, true},
+         0},
+        {"a 300-byte line", [](Client *bad) { bad->say(std::string(300, 'A') + "\n"); }, -1},
         // Empty lines, which get no answer: only what waits unread counts.
-        {"4 KB unread at once", [](Client *bad) { bad->say(std::string(4200, '\n')); }, true},
+        {"4 KB unread at once", [](Client *bad) { bad->say(std::string(4200, '\n')); }, -1},
     };
     int code = 1;
     for (const Row &row : rows) {
@@ -346,11 +441,26 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
             EXPECT_TRUE(c.waitForLines(10));
             EXPECT_EQ(c.lines(), heldLines(code, 10, ("KEY_" + std::to_string(code)).c_str()));
         }
-        if (row.dropped) {
+        stopFlood();
+        if (row.replyLines < 0 && row.replyLines != FLOODED) {
             EXPECT_TRUE(bad.waitForClose());
         } else if (bad.s != INVALID_SOCKET) {
-            EXPECT_TRUE(bad.waitForLines(10));
+            size_t replies = row.replyLines == FLOODED ? 0 : (size_t)row.replyLines;
+            EXPECT_TRUE(row.replyLines == FLOODED || bad.waitForLines(replies + 10));
+            bad.pump();
             EXPECT_FALSE(bad.closed);
+            // Every reply whole and in its place, then the key's lines.
+            std::vector<std::string> got = bad.lines();
+            ASSERT_GE(got.size(), replies);
+            for (size_t i = 0; i < replies; i += 5 + 32 + 1) {
+                EXPECT_EQ(got[i], "BEGIN");
+                EXPECT_EQ(got[i + 1], "LIST QX770");
+                EXPECT_EQ(got[i + 5 + 32], "END");
+            }
+            if (row.replyLines != FLOODED) {
+                EXPECT_EQ(std::vector<std::string>(got.begin() + replies, got.end()),
+                          heldLines(code, 10, ("KEY_" + std::to_string(code)).c_str()));
+            }
         }
         qxt::pumpMessages(300);
         ++code;
@@ -359,7 +469,7 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
     // A ninth beside eight: told in one line and closed; the eight go on.
     Client eighth, ninth;
     ASSERT_TRUE(eighth.open() && eighth.ready());
-    ASSERT_TRUE(ninth.open());
+    ASSERT_TRUE(ninth.open(false, true)); // on IPv6: the one limit for both
     EXPECT_TRUE(ninth.waitForClose());
     EXPECT_EQ(ninth.data, "ERROR server full: 8 clients connected\n");
     ASSERT_TRUE(press(9));
@@ -373,9 +483,52 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
     EXPECT_TRUE(eighth.waitForClose());
 }
 
-TEST_F(RemoteServer, AnswersVersionListAndAnErrorAsLircdDoes)
+TEST_F(RemoteServer, AnswersIrsendAndRawCommandsAsLircdDoes)
 {
     ASSERT_TRUE(startTunerkey(&run));
+    // irsend, LIRC's own client, asks the server as it asks lircd and parses the
+    // replies with LIRC's parser: what it prints, and its exit status.
+    struct Ask {
+        const char *args;
+        std::vector<std::string> printed;
+    };
+    const Ask asks[] = {
+        {"LIST '' ''", {"QX770", "", "0"}},
+        {"LIST qx770 key_power", {"0000000000000012 KEY_POWER", "", "0"}},
+        {"LIST OTHER ''", {"unknown remote: \"OTHER\"", "", "1"}},
+        {"LIST QX770 KEY_NONE", {"unknown command: \"KEY_NONE\"", "", "1"}},
+        {"SEND_ONCE QX770 KEY_1", {"unknown directive: \"SEND_ONCE\"", "", "1"}},
+        {"LIST qx770 ''", {}}, // the whole list, below
+    };
+    HostShell sh;
+    qxt::removeTree(sh.winDir);
+    ASSERT_TRUE(qxt::makeDirs(sh.winDir));
+    std::string script;
+    int n = 0;
+    for (const Ask &a : asks) {
+        std::string out = std::to_string(n++) + ".out";
+        script += "timeout 20 irsend -a 127.0.0.1:" + std::to_string(Port) + " " + a.args + " > " + out +
+                  " 2>/dev/null; echo $? >> " + out + "; ";
+    }
+    ASSERT_TRUE(sh.run(script + "true", "asked"));
+    n = 0;
+    for (const Ask &a : asks) {
+        SCOPED_TRACE(a.args);
+        std::vector<std::string> printed = splitLines(sh.read((std::to_string(n++) + ".out").c_str()));
+        if (!a.printed.empty()) {
+            EXPECT_EQ(printed, a.printed);
+            continue;
+        }
+        // The digits by name, the others by what they do.
+        ASSERT_EQ(printed.size(), 32u + 2);
+        EXPECT_EQ(printed[0], "0000000000000000 KEY_KPASTERISK");
+        EXPECT_EQ(printed[10], "000000000000000a KEY_0");
+        EXPECT_EQ(printed[18], "0000000000000012 KEY_POWER");
+        EXPECT_EQ(printed.back(), "0");
+    }
+    sh.remove();
+
+    // What irsend does not send, on a socket of our own.
     Client c;
     ASSERT_TRUE(c.open());
     struct Case {
@@ -384,12 +537,8 @@ TEST_F(RemoteServer, AnswersVersionListAndAnErrorAsLircdDoes)
     };
     const Case cases[] = {
         {"VERSION", {"BEGIN", "VERSION", "SUCCESS", "DATA", "1", "1.0.0", "END"}},
-        {"LIST", {"BEGIN", "LIST", "SUCCESS", "DATA", "1", "QX770", "END"}},
-        {"LIST QX770 KEY_POWER",
-         {"BEGIN", "LIST QX770 KEY_POWER", "SUCCESS", "DATA", "1", "0000000000000012 KEY_POWER", "END"}},
-        {"LIST OTHER", {"BEGIN", "LIST OTHER", "ERROR", "DATA", "1", "unknown remote: \"OTHER\"", "END"}},
-        {"SEND_ONCE QX770 KEY_1",
-         {"BEGIN", "SEND_ONCE QX770 KEY_1", "ERROR", "DATA", "1", "unknown directive: \"SEND_ONCE\"", "END"}},
+        {"LIST QX770 KEY_POWER KEY_1",
+         {"BEGIN", "LIST QX770 KEY_POWER KEY_1", "ERROR", "DATA", "1", "bad send packet", "END"}},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(k.command);
@@ -398,16 +547,6 @@ TEST_F(RemoteServer, AnswersVersionListAndAnErrorAsLircdDoes)
         EXPECT_TRUE(c.waitForLines(k.reply.size()));
         EXPECT_EQ(c.lines(), k.reply);
     }
-    // The whole button list: the digits by name, the others by what they do.
-    c.data.clear();
-    ASSERT_TRUE(c.say("LIST QX770\n"));
-    ASSERT_TRUE(c.waitForLines(5 + 32 + 1));
-    std::vector<std::string> lines = c.lines();
-    EXPECT_EQ(lines[4], "32");
-    EXPECT_EQ(lines[5], "0000000000000000 KEY_KPASTERISK");
-    EXPECT_EQ(lines[5 + 10], "000000000000000a KEY_0");
-    EXPECT_EQ(lines[5 + 18], "0000000000000012 KEY_POWER");
-    EXPECT_EQ(lines.back(), "END");
 }
 
 TEST_F(RemoteServer, WithAClientConnectedThePointerKeysGoToTheClientOnly)
@@ -453,6 +592,67 @@ TEST_F(RemoteServer, WithAClientConnectedThePointerKeysGoToTheClientOnly)
     ASSERT_TRUE(c.waitForLines(3 + 1 + 3));
     qxt::pumpMessages(300);
     EXPECT_EQ(cursor().x, before.x);
+    c.close();
+
+    // Told to keep the pointer, the server lets the keys move it with a client
+    // connected, and the client has them too.
+    EXPECT_EQ(exitTunerkey(&run), 0);
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServerKeepsPointer", 1);
+    ASSERT_TRUE(startTunerkey(&run));
+    Client keeps;
+    ASSERT_TRUE(keeps.open() && keeps.ready());
+    before = cursor();
+    ASSERT_TRUE(press(6, 6));
+    EXPECT_TRUE(keeps.waitForLines(6));
+    EXPECT_TRUE(qxt::waitUntil([&] { return cursor().x > before.x; }));
+}
+
+// The listening sockets on the server's port, as the host lists them: each
+// address in /proc/net/tcp's hex, IPv4 first.
+std::vector<std::string> boundAddresses()
+{
+    HostShell sh;
+    qxt::removeTree(sh.winDir);
+    std::vector<std::string> out;
+    if (!qxt::makeDirs(sh.winDir) || !sh.run("cat /proc/net/tcp /proc/net/tcp6 > net.txt", "listed"))
+        return out;
+    char port[8];
+    snprintf(port, sizeof port, ":%04X", Port);
+    for (const std::string &line : splitLines(sh.read("net.txt"))) {
+        char local[64], state[8];
+        if (sscanf(line.c_str(), "%*s %63s %*s %7s", local, state) != 2)
+            continue;
+        std::string address = local;
+        size_t colon = address.find(':');
+        if (colon != std::string::npos && address.substr(colon) == port && strcmp(state, "0A") == 0)
+            out.push_back(address.substr(0, colon));
+    }
+    sh.remove();
+    return out;
+}
+
+TEST_F(RemoteServer, ListensOnLoopbackOnIpv4AndIpv6UnlessToldEveryAddress)
+{
+    struct Row {
+        DWORD anyAddress;
+        std::vector<std::string> bound;
+    };
+    const Row rows[] = {
+        {0, {"0100007F", "00000000000000000000000001000000"}},
+        {1, {"00000000", "00000000000000000000000000000000"}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.anyAddress);
+        qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServerAnyAddress", row.anyAddress);
+        ASSERT_TRUE(startTunerkey(&run));
+        EXPECT_EQ(boundAddresses(), row.bound);
+        Client onIpv6;
+        ASSERT_TRUE(onIpv6.open(false, true) && onIpv6.ready());
+        ASSERT_TRUE(press(3));
+        EXPECT_TRUE(onIpv6.waitForLines(1));
+        EXPECT_EQ(onIpv6.lines(), (std::vector<std::string>{keyLine(3, 0, "KEY_3")}));
+        EXPECT_EQ(exitTunerkey(&run), 0);
+    }
 }
 
 TEST_F(RemoteServer, OffUnlessTheSwitchIsOneAndAPortInUseIsToldOnce)
@@ -500,18 +700,24 @@ TEST_F(RemoteServer, OffUnlessTheSwitchIsOneAndAPortInUseIsToldOnce)
 
 TEST_F(RemoteServer, TheSettingCheckBoxSavesTheSwitchAndStartsOrStopsTheServer)
 {
-    // No port stored: the box names the default.
-    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServerPort");
+    // No port stored, or one no socket can have: the box names the default.
     qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServer", 0);
-    ASSERT_TRUE(startTunerkey(&run));
-    PostMessageA(run.window, WM_COMMAND, IDM_SETTING, 0);
-    HWND first = qxt::waitForDialog("QX770 Remote Control - Setting");
-    ASSERT_NE(first, (HWND)NULL);
-    EXPECT_EQ(qxt::controlText(first, IDC_SERVE_REMOTE),
-              "Serve the remote to other programs (WinLIRC, port 8765)");
-    PostMessageA(first, WM_COMMAND, IDCANCEL, 0); // Escape: the dialog has no Cancel button
-    ASSERT_TRUE(qxt::waitForGone(first));
-    EXPECT_EQ(exitTunerkey(&run), 0);
+    for (long long port : {-1ll, 0ll, 65536ll}) {
+        SCOPED_TRACE(port);
+        if (port < 0)
+            qxt::regDeleteValue(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServerPort");
+        else
+            qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServerPort", (DWORD)port);
+        ASSERT_TRUE(startTunerkey(&run));
+        PostMessageA(run.window, WM_COMMAND, IDM_SETTING, 0);
+        HWND first = qxt::waitForDialog("QX770 Remote Control - Setting");
+        ASSERT_NE(first, (HWND)NULL);
+        EXPECT_EQ(qxt::controlText(first, IDC_SERVE_REMOTE),
+                  "Serve the remote to other programs (WinLIRC, port 8765)");
+        PostMessageA(first, WM_COMMAND, IDCANCEL, 0); // Escape: the dialog has no Cancel button
+        ASSERT_TRUE(qxt::waitForGone(first));
+        EXPECT_EQ(exitTunerkey(&run), 0);
+    }
 
     serverSettings(0);
     ASSERT_TRUE(startTunerkey(&run));
