@@ -131,6 +131,11 @@ void drop(Client *c)
     c->socket = INVALID_SOCKET;
 }
 
+int sendThroughWinsock(UINT_PTR s, const char *data, int length)
+{
+    return Ws.send((SOCKET)s, data, length, 0);
+}
+
 // Hands the socket what it takes of `data`, send after send, until all is
 // taken or it would block; what it took, or -1 when the connection failed.
 // Winsock posts FD_WRITE again only after a send that would block, not after
@@ -140,7 +145,7 @@ int sendAll(SOCKET s, const char *data, int length)
 {
     int taken = 0;
     while (taken < length) {
-        int sent = Ws.send(s, data + taken, length - taken, 0);
+        int sent = serverSendCall(s, data + taken, length - taken);
         if (sent == SOCKET_ERROR)
             return Ws.lastError() == WSAEWOULDBLOCK ? taken : -1;
         if (sent <= 0)
@@ -319,6 +324,8 @@ SOCKET listenOnIpv6(unsigned short port, bool anyAddress)
 }
 
 } // namespace
+
+int (*serverSendCall)(UINT_PTR socket, const char *data, int length) = sendThroughWinsock;
 
 ServerStart startRemoteServer(HWND window, const ServerOptions &options, int *error)
 {

@@ -68,6 +68,10 @@ void onServerSocketMessage(WPARAM wParam, LPARAM lParam);
 void serveRemoteKey(int code, int repeatCount);
 // Clients connected now.
 int remoteClientCount();
+// The send every byte to a client goes through, Winsock's while the server
+// listens. Winsock may take less than it is given; Wine's takes all a socket has
+// room for, so a test puts its own here to see a short send.
+extern int (*serverSendCall)(UINT_PTR socket, const char *data, int length);
 // Whether the keys that move or click the pointer still do: no client is
 // connected, or the server was told to keep the pointer.
 bool pointerKeysReachPointer();
