@@ -105,12 +105,21 @@ struct Client {
     int lineLength;
     char unsent[UNSENT_LIMIT];
     int unsentLength;
+    DWORD lastRead; // when it was last read, once readYet
+    bool readYet;
+    bool heldBack; // its next read waits for HeldBackTimer
 };
 Client Clients[CLIENT_LIMIT];
 // IPv4 first; the IPv6 one stays INVALID_SOCKET where the system has no IPv6.
 const int LISTENER_COUNT = 2;
 SOCKET Listeners[LISTENER_COUNT] = {INVALID_SOCKET, INVALID_SOCKET};
 bool KeepsPointer = false;
+// A client is read once a period at most. FD_READ is a posted message, and
+// posted messages go before WM_TIMER: a client that sends without a pause would
+// otherwise keep the key poll from ever running. Winsock posts no FD_READ until
+// the next recv, so a client held back is read again by a timer of its own.
+const DWORD READ_PERIOD_MS = 65;
+UINT_PTR HeldBackTimer = 0;
 const int SEND_BUFFER_BYTES = 8192;
 HWND Window = NULL;
 
@@ -129,6 +138,7 @@ void drop(Client *c)
     Ws.asyncSelect(c->socket, Window, 0, 0);
     Ws.close(c->socket);
     c->socket = INVALID_SOCKET;
+    c->heldBack = false;
 }
 
 int sendThroughWinsock(UINT_PTR s, const char *data, int length)
@@ -210,8 +220,19 @@ void runCommand(Client *c)
         deliver(c, reply, n);
 }
 
+void CALLBACK readHeldBack(HWND, UINT, UINT_PTR, DWORD);
+
 void readFrom(Client *c)
 {
+    DWORD now = GetTickCount();
+    if (c->readYet && now - c->lastRead < READ_PERIOD_MS) {
+        c->heldBack = true;
+        if (HeldBackTimer == 0)
+            HeldBackTimer = SetTimer(NULL, 0, READ_PERIOD_MS, readHeldBack);
+        return;
+    }
+    c->readYet = true;
+    c->lastRead = now;
     u_long waiting = 0;
     if (Ws.ioctl(c->socket, FIONREAD, &waiting) == 0 && waiting > (u_long)UNREAD_LIMIT) {
         drop(c); // a flood, not a client
@@ -235,6 +256,18 @@ void readFrom(Client *c)
             drop(c); // no command is that long
         } else {
             c->line[c->lineLength++] = data[i];
+        }
+    }
+}
+
+void CALLBACK readHeldBack(HWND, UINT, UINT_PTR, DWORD)
+{
+    KillTimer(NULL, HeldBackTimer);
+    HeldBackTimer = 0;
+    for (Client &c : Clients) {
+        if (c.socket != INVALID_SOCKET && c.heldBack) {
+            c.heldBack = false;
+            readFrom(&c);
         }
     }
 }
@@ -269,6 +302,8 @@ void acceptClient(SOCKET listener)
     slot->socket = s;
     slot->lineLength = 0;
     slot->unsentLength = 0;
+    slot->readYet = false;
+    slot->heldBack = false;
 }
 
 void freeAllSlots()
@@ -366,6 +401,9 @@ void stopRemoteServer()
     for (Client &c : Clients)
         if (c.socket != INVALID_SOCKET)
             drop(&c);
+    if (HeldBackTimer != 0)
+        KillTimer(NULL, HeldBackTimer);
+    HeldBackTimer = 0;
     for (SOCKET &l : Listeners) {
         if (l == INVALID_SOCKET)
             continue;
