@@ -249,8 +249,6 @@ struct HostShell {
     // `marker` there, at once without one.
     bool run(const std::string &script, const char *marker)
     {
-        if (marker != NULL)
-            DeleteFileA((winDir + "\\" + marker).c_str());
         std::string cmd = "Z:\\bin\\sh -c \"cd " + unixDir + "; " + script +
                           (marker != NULL ? std::string("; touch ") + marker : "") + "\"";
         std::vector<char> line(cmd.begin(), cmd.end());
@@ -260,10 +258,8 @@ struct HostShell {
         PROCESS_INFORMATION pi = {};
         if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
             return false;
-        if (pi.hProcess != NULL)
-            CloseHandle(pi.hProcess);
-        if (pi.hThread != NULL)
-            CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess); // NULL for a Linux program
+        CloseHandle(pi.hThread);
         return marker == NULL ||
                qxt::waitUntil([&] { return qxt::fileExists(winDir + "\\" + marker); }, 15000);
     }
@@ -281,49 +277,46 @@ const char LIRCRC[] = "begin\n prog = qx\n button = KEY_6\n repeat = 4\n config 
                       "begin\n prog = qx\n button = KEY_5\n config = click-on\n config = click-off\nend\n"
                       "begin\n prog = qx\n button = KEY_1\n button = KEY_2\n config = one-two\nend\n";
 
-struct Lirc {
-    HostShell sh;
-    bool start()
-    {
-        std::string port = std::to_string(Port);
-        return sh.make() && qxt::writeFile(sh.winDir + "\\lircrc", LIRCRC) &&
-               sh.run(": > empty.conf; timeout 120 lircd -n -O /dev/null -H file -d /dev/null -o " +
-                          sh.unixDir + "/lircd.sock -P " + sh.unixDir + "/lircd.pid -c 127.0.0.1:" + port +
-                          " empty.conf > lircd.log 2>&1 & "
-                          "for i in $(seq 100); do [ -S lircd.sock ] && break; sleep 0.1; done; "
-                          "timeout 120 irw " +
-                          sh.unixDir + "/lircd.sock > irw.out 2>&1 & echo $! > irw.pid; LIRC_SOCKET_PATH=" +
-                          sh.unixDir + "/lircd.sock timeout 120 stdbuf -oL ircat -c " + sh.unixDir +
-                          "/lircrc qx > ircat.out 2>&1 & echo $! > ircat.pid",
-                      "ready");
-    }
-    std::vector<std::string> lines() { return sh.lines("irw.out"); }
-    std::vector<std::string> ircat() { return sh.lines("ircat.out"); }
-    void stop()
-    {
-        sh.run("kill $(cat irw.pid) $(cat ircat.pid) $(cat lircd.pid); cd / && rm -rf " + sh.unixDir, NULL);
-    }
-};
+// Starts them; true once they run.
+bool startLirc(HostShell &sh)
+{
+    return sh.make() && qxt::writeFile(sh.winDir + "\\lircrc", LIRCRC) &&
+           sh.run(": > empty.conf; timeout 120 lircd -n -O /dev/null -H file -d /dev/null -o lircd.sock -P "
+                  "lircd.pid "
+                  "-c 127.0.0.1:" +
+                      std::to_string(Port) +
+                      " empty.conf > lircd.log 2>&1 & "
+                      "for i in $(seq 100); do [ -S lircd.sock ] && break; sleep 0.1; done; "
+                      "timeout 120 irw lircd.sock > irw.out 2>&1 & echo $! > irw.pid; "
+                      "LIRC_SOCKET_PATH=lircd.sock "
+                      "timeout 120 stdbuf -oL ircat -c lircrc qx > ircat.out 2>&1 & echo $! > ircat.pid",
+                  "ready");
+}
+
+void stopLirc(HostShell &sh)
+{
+    sh.run("kill $(cat irw.pid) $(cat ircat.pid) $(cat lircd.pid); cd / && rm -rf " + sh.unixDir, NULL);
+}
 
 } // namespace
 
 TEST_F(RemoteServer, APressAndAHeldKeyReachIrwAndLircrcThroughLircd)
 {
     ASSERT_TRUE(startTunerkey(&run));
-    Lirc lirc;
-    ASSERT_TRUE(lirc.start()) << "lircd, irw and ircat did not start";
+    HostShell lirc;
+    ASSERT_TRUE(startLirc(lirc)) << "lircd, irw and ircat did not start";
     // lircd connects to the server on its own time: a key with no other use
     // (20, nothing for the pointer) until its line comes through.
     ASSERT_TRUE(qxt::waitUntil(
         [&] {
             press(20);
             qxt::pumpMessages(300);
-            return !lirc.lines().empty();
+            return !lirc.lines("irw.out").empty();
         },
         15000))
         << "nothing relayed";
     qxt::pumpMessages(400); // the probe's press is over
-    size_t from = lirc.lines().size();
+    size_t from = lirc.lines("irw.out").size();
 
     // Each press apart from the next, so that none is a repeat of the one before.
     struct Press {
@@ -335,10 +328,10 @@ TEST_F(RemoteServer, APressAndAHeldKeyReachIrwAndLircrcThroughLircd)
     for (const Press &p : presses) {
         ASSERT_TRUE(press(p.code, p.reads));
         reads += p.reads;
-        ASSERT_TRUE(qxt::waitUntil([&] { return lirc.lines().size() >= from + reads; }));
+        ASSERT_TRUE(qxt::waitUntil([&] { return lirc.lines("irw.out").size() >= from + reads; }));
         qxt::pumpMessages(400);
     }
-    std::vector<std::string> got = lirc.lines();
+    std::vector<std::string> got = lirc.lines("irw.out");
     got.erase(got.begin(), got.begin() + from);
     std::vector<std::string> want = {keyLine(5, 0, "KEY_5")};
     for (const std::string &l : heldLines(6, 12, "KEY_6"))
@@ -348,10 +341,10 @@ TEST_F(RemoteServer, APressAndAHeldKeyReachIrwAndLircrcThroughLircd)
     EXPECT_EQ(got, want);
     // The lircrc: every fourth read of the held key, the two configs of key 5 in
     // turn, and the two-button sequence once both came.
-    EXPECT_TRUE(qxt::waitUntil([&] { return lirc.ircat().size() >= 7; }));
-    EXPECT_EQ(lirc.ircat(), (std::vector<std::string>{"click-on", "six", "six", "six", "one-two", "click-off",
-                                                      "click-on"}));
-    lirc.stop();
+    EXPECT_TRUE(qxt::waitUntil([&] { return lirc.lines("ircat.out").size() >= 7; }));
+    EXPECT_EQ(lirc.lines("ircat.out"), (std::vector<std::string>{"click-on", "six", "six", "six", "one-two",
+                                                                 "click-off", "click-on"}));
+    stopLirc(lirc);
 }
 
 TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
@@ -359,7 +352,7 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
     ASSERT_TRUE(startTunerkey(&run));
     Client readers[7];
     for (Client &c : readers)
-        ASSERT_TRUE(c.open() && c.ready());
+        ASSERT_TRUE(c.open(false, &c == readers) && c.ready()); // the first on IPv6
 
     // Each row: one more client doing something wrong, then a held key; every
     // reader still gets every line of it, and the keys still act.
@@ -583,27 +576,6 @@ std::vector<std::string> boundAddresses()
     return sh.lines("bound");
 }
 
-TEST_F(RemoteServer, ListensOnLoopbackOnIpv4AndIpv6UnlessToldEveryAddress)
-{
-    struct Row {
-        DWORD anyAddress;
-        std::vector<std::string> bound;
-    };
-    const Row rows[] = {
-        {0, {"0100007F", "00000000000000000000000001000000"}},
-        {1, {"00000000", "00000000000000000000000000000000"}},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.anyAddress);
-        qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServerAnyAddress", row.anyAddress);
-        ASSERT_TRUE(startTunerkey(&run));
-        EXPECT_EQ(boundAddresses(), row.bound);
-        Client onIpv6;
-        EXPECT_TRUE(onIpv6.open(false, true) && onIpv6.ready());
-        EXPECT_EQ(exitTunerkey(&run), 0);
-    }
-}
-
 // The server in this process: Winsock may take less than a send is given, and
 // posts no FD_WRITE after that (Wine's send takes all it has room for); the rest
 // goes out with the next sends. Also the count of a held key past ff.
@@ -639,21 +611,34 @@ TEST_F(RemoteServer, ShortSendsLoseNothingAndTheCountStaysTwoDigits)
     DestroyWindow(window);
 }
 
-TEST_F(RemoteServer, OffUnlessTheSwitchIsOneAndAPortInUseIsToldOnce)
+TEST_F(RemoteServer, OnLoopbackOnlyWhenSwitchedOnAndAPortInUseIsToldOnce)
 {
-    // Missing or any number but 1: no socket, no Winsock in the process.
-    for (int setting : {-1, 0, 2}) {
-        SCOPED_TRACE(setting);
-        if (setting < 0)
+    // Missing or any number but 1: no socket, no Winsock in the process. On: the
+    // IPv4 and IPv6 loopback addresses, or every address when told.
+    struct Row {
+        int on; // -1: missing
+        DWORD anyAddress;
+        std::vector<std::string> bound;
+    };
+    const Row rows[] = {{-1, 0, {}},
+                        {0, 0, {}},
+                        {2, 0, {}},
+                        {1, 0, {"0100007F", "00000000000000000000000001000000"}},
+                        {1, 1, {"00000000", "00000000000000000000000000000000"}}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.on * 10 + (int)row.anyAddress);
+        if (row.on < 0)
             qxt::regDeleteValue(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServer");
         else
-            serverSettings((DWORD)setting);
+            serverSettings((DWORD)row.on);
+        qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServerAnyAddress", row.anyAddress);
         ASSERT_TRUE(startTunerkey(&run));
-        EXPECT_FALSE(listening());
-        EXPECT_FALSE(moduleLoaded(run.child.pid, "wsock32.dll"));
-        EXPECT_FALSE(moduleLoaded(run.child.pid, "ws2_32.dll"));
+        EXPECT_EQ(boundAddresses(), row.bound);
+        for (const char *dll : {"wsock32.dll", "ws2_32.dll"})
+            EXPECT_EQ(moduleLoaded(run.child.pid, dll), !row.bound.empty()) << dll;
         EXPECT_EQ(exitTunerkey(&run), 0);
     }
+    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServerAnyAddress");
 
     // Another program has the port: one box, and the remote works on.
     serverSettings(1);
