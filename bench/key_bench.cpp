@@ -57,6 +57,7 @@ SOCKET clients[CLIENTS];
 LONGLONG lastLineAt = 0;
 int lastLineCode = -1;
 std::string firstClientData;
+long firstClientLines = 0; // every line the first client has read
 
 LRESULT CALLBACK clientSinkProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
 {
@@ -71,6 +72,7 @@ LRESULT CALLBACK clientSinkProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         while ((nl = firstClientData.find('\n')) != std::string::npos) {
             lastLineCode = (int)strtol(firstClientData.substr(0, 16).c_str(), NULL, 16);
             lastLineAt = at;
+            ++firstClientLines;
             firstClientData.erase(0, nl + 1);
         }
     }
@@ -246,7 +248,9 @@ TEST(KeyBench, LatencyAndCpuTime)
     std::string programHost = hostProcessOf("tunerkey.exe");
     ASSERT_FALSE(programHost.empty());
     // The server on with its eight clients, then off: the program alone.
+    long linesBefore = firstClientLines;
     CpuPhase serverCpu = measureCpu(programHost, card);
+    long heldReads = firstClientLines - linesBefore; // the idle phase has none
     endTunerkey(&program);
     for (SOCKET s : clients)
         closesocket(s);
@@ -277,6 +281,11 @@ TEST(KeyBench, LatencyAndCpuTime)
            "(goal <= 1.05)\n",
            seconds, serverCpu.held, programCpu.held,
            programCpu.held > 0 ? serverCpu.held / programCpu.held : 0.0);
+    // What the server adds with a key held, shared out over its sends: one line to
+    // each of the 8 clients a read.
+    long sends = heldReads * CLIENTS;
+    printf("server, key held: %ld reads, %ld sends, %.1f us a send (the CPU the server adds over them)\n",
+           heldReads, sends, sends > 0 ? (serverCpu.held - programCpu.held) * 1000.0 / (double)sends : 0.0);
     DestroyWindow(sink);
     WSACleanup();
     DestroyWindow(receiver);
