@@ -312,18 +312,11 @@ void freeAllSlots()
         c.socket = INVALID_SOCKET;
 }
 
-} // namespace
-
-namespace
-{
-
-// Listening on a bound socket, its events to the window; false with the socket closed.
+// Binds the socket and listens, its events to the window; false when a step failed.
 bool listenOn(SOCKET s, const sockaddr *address, int size)
 {
-    if (Ws.bind(s, address, size) == 0 && Ws.listen(s, 8) == 0 &&
-        Ws.asyncSelect(s, Window, SERVER_SOCKET_MESSAGE, FD_ACCEPT) == 0)
-        return true;
-    return false;
+    return Ws.bind(s, address, size) == 0 && Ws.listen(s, 8) == 0 &&
+           Ws.asyncSelect(s, Window, SERVER_SOCKET_MESSAGE, FD_ACCEPT) == 0;
 }
 
 // [::1], or [::] with `anyAddress`, on the same port: where the system has IPv6
