@@ -79,13 +79,17 @@ LRESULT CALLBACK clientSinkProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     return 0;
 }
 
+// The server's port: one no other program has, since other benches and tests on
+// the machine run servers of their own.
+unsigned short serverPort = 0;
+
 bool connectClients(HWND sink)
 {
     for (SOCKET &s : clients) {
         s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         sockaddr_in a = {};
         a.sin_family = AF_INET;
-        a.sin_port = htons(8765);
+        a.sin_port = htons(serverPort);
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (connect(s, (sockaddr *)&a, sizeof a) != 0)
             return false;
@@ -96,7 +100,20 @@ bool connectClients(HWND sink)
 
 void setServer(DWORD on)
 {
-    qxt::regSetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane Multimedia\\QX770 Utilities", "RemoteServer", on);
+    if (serverPort == 0) {
+        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int size = sizeof a;
+        bind(s, (sockaddr *)&a, sizeof a);
+        getsockname(s, (sockaddr *)&a, &size);
+        closesocket(s);
+        serverPort = ntohs(a.sin_port);
+    }
+    const char *key = "SOFTWARE\\Orvane Multimedia\\QX770 Utilities";
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, key, "RemoteServer", on);
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, key, "RemoteServerPort", serverPort);
 }
 
 bool startTunerkey(qxt::Child *program)
