@@ -109,30 +109,51 @@ TEST(SweepBench, FifteenOfEverything)
     // The same sweep again, phase by phase, over a world of the same size: Wine's
     // device installer takes time by the number of devices it lists.
     makeWorld(&phases, "2");
+    // The look at each file for Windows' own (its version resource and Windows
+    // File Protection), on the package's files and on one of Microsoft's.
+    const int Looks = 200;
+    std::string packageFile = sweep::windowsDir() + "\\system32\\drivers\\" + phases.devices[0].sysFile;
+    std::string windowsFile = sweep::windowsDir() + "\\system32\\msvcrt.dll";
+    double l0 = nowMs();
+    for (int i = 0; i < Looks; i++)
+        EXPECT_EQ(WindowsFileReason(packageFile.c_str()), nullptr);
+    double l1 = nowMs();
+    for (int i = 0; i < Looks; i++)
+        EXPECT_NE(WindowsFileReason(windowsFile.c_str()), nullptr);
+    double l2 = nowMs();
     InfPathList infPaths = {};
     double t0 = nowMs();
-    CountMatchingDevices(phases);
+    PlanServices(phases);
     double t1 = nowMs();
-    CollectInfPaths(phases, &infPaths);
+    CountMatchingDevices(phases);
     double t2 = nowMs();
-    DeleteDriverFilesNt(phases, infPaths, FindUninstallOemInf(), view, &remains);
+    CollectInfPaths(phases, &infPaths);
     double t3 = nowMs();
     RemoveMatchingDevices(phases, &remains);
     double t4 = nowMs();
-    CleanRegistryNt(phases, &remains);
+    FinishServicePlan(phases);
     double t5 = nowMs();
+    DeleteDriverFilesNt(phases, infPaths, FindUninstallOemInf(), view, &remains);
+    double t6 = nowMs();
+    CleanRegistryNt(phases, &remains);
+    double t7 = nowMs();
 
     printf("drvsweep NT sweep: %d devices, %d extra files, %d services, %d steps of %d ms\n",
            2 * LIST_CAPACITY, LIST_CAPACITY, LIST_CAPACITY, steps, (int)STEP_PAUSE_MS);
     printf("drvsweep NT sweep: mandated pauses %.0f ms, wall time %.1f ms, %.1f%% above the pauses (goal "
            "10%%)\n",
            pauses, wall, (wall - pauses) * 100.0 / pauses);
-    printf(
-        "drvsweep phases (second sweep): device count %.1f ms, INF paths %.1f ms, files with steps %.1f ms "
-        "(%.1f ms over their pauses), device removal %.1f ms, registry %.1f ms\n",
-        t1 - t0, t2 - t1, t3 - t2, t3 - t2 - pauses, t4 - t3, t5 - t4);
-    // Wine's device installer (the count's listing and the removals) set apart.
-    double own = wall - pauses - (t1 - t0) - (t4 - t3);
+    printf("drvsweep phases (second sweep): service plan %.1f ms, device count %.1f ms, INF paths %.1f ms, "
+           "device "
+           "removal %.1f ms, devices' services and filters %.1f ms, files with steps %.1f ms (%.1f ms over "
+           "their "
+           "pauses), registry %.1f ms\n",
+           t1 - t0, t2 - t1, t3 - t2, t4 - t3, t5 - t4, t6 - t5, t6 - t5 - pauses, t7 - t6);
+    printf("drvsweep check for Windows' own file: %.3f ms a package file, %.3f ms a file of Microsoft's\n",
+           (l1 - l0) / Looks, (l2 - l1) / Looks);
+    // Wine's device installer (the count's listing, the removals and the listing
+    // of the devices that stay) set apart.
+    double own = wall - pauses - (t2 - t1) - (t4 - t3) - (t5 - t4);
     printf(
         "drvsweep NT sweep: own work beside the device installer %.1f ms, %.1f%% of the pauses (goal 10%%)\n",
         own, own * 100.0 / pauses);

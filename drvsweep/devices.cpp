@@ -73,6 +73,7 @@ static void readEvidence(HDEVINFO set, SP_DEVINFO_DATA *dev, DeviceEvidence *e)
 {
     readTextProperty(set, dev, SPDRP_DRIVER, e->driverKey, sizeof e->driverKey);
     readTextProperty(set, dev, SPDRP_SERVICE, e->service, sizeof e->service);
+    e->serviceRefused = ServiceRefused(e->service);
     e->driverDesc[0] = e->infPath[0] = '\0';
     if (e->driverKey[0] == '\0')
         return;
@@ -264,6 +265,8 @@ static bool removeDevice(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *hardwar
     }
     if (!SetupDiRemoveDevice(set, dev))
         NoteRemaining(s->remains, hardwareId);
+    else
+        NoteChange();
     return true;
 }
 
@@ -340,4 +343,49 @@ int CollectEnumKeys(UninstallConfig &cfg, EnumKeyLists *keys, ForeignDrivers *fo
     beginScan(cfg, s.mains, foreign);
     ForEachDevice(BUFFER_KEPT, DIGCF_PRESENT, collectDevice, &s);
     return s.count;
+}
+
+struct UserScan {
+    const char (*names)[NAME_TEXT];
+    int count;
+    char (*users)[ENTRY_TEXT];
+};
+
+// Whether a REG_MULTI_SZ property of the device names `name`.
+static bool listNames(HDEVINFO set, SP_DEVINFO_DATA *dev, DWORD property, const char *name)
+{
+    char list[1024];
+    memset(list, 0, sizeof list);
+    if (!SetupDiGetDeviceRegistryPropertyA(set, dev, property, NULL, (BYTE *)list, sizeof list - 2, NULL))
+        return false;
+    for (const char *p = list; *p; p += strlen(p) + 1)
+        if (EqualsNoCase(p, name))
+            return true;
+    return false;
+}
+
+static bool noteUser(HDEVINFO set, SP_DEVINFO_DATA *dev, const char *hardwareId, void *context)
+{
+    UserScan *s = (UserScan *)context;
+    char service[ENTRY_TEXT];
+    readTextProperty(set, dev, SPDRP_SERVICE, service, sizeof service);
+    for (int i = 0; i < s->count; i++) {
+        const char *name = s->names[i];
+        if (s->users[i][0] != '\0' || name[0] == '\0')
+            continue;
+        if (EqualsNoCase(service, name) || listNames(set, dev, SPDRP_UPPERFILTERS, name) ||
+            listNames(set, dev, SPDRP_LOWERFILTERS, name))
+            CopyText(s->users[i], ENTRY_TEXT, hardwareId);
+    }
+    return true;
+}
+
+void FindServiceUsers(const char (*names)[NAME_TEXT], int count, char (*users)[ENTRY_TEXT])
+{
+    for (int i = 0; i < count; i++)
+        users[i][0] = '\0';
+    UserScan s = {names, count, users};
+    // Without DIGCF_PRESENT: a device that is not plugged in starts again with
+    // its service and filters when it is.
+    ForEachDevice(BUFFER_EXACT, 0, noteUser, &s);
 }

@@ -71,6 +71,10 @@ void NoteRemaining(Remains *remains, const char *what);
 // message names them.
 extern Remains LeftAlone;
 void NoteLeftAlone(const char *what, const char *why);
+// Every file, key, device or list entry the run removed is counted: the restart
+// line of the final message follows a run that changed something.
+void NoteChange();
+int ChangesMade();
 
 // The dialog's file line and progress bar; either may be NULL.
 struct ProgressView {
@@ -128,10 +132,12 @@ struct DeviceEvidence {
     char driverDesc[256];
     char infPath[256];
     char service[ENTRY_TEXT];
+    bool serviceRefused; // the service is one that cannot go (ServiceRefused)
 };
 // The device is the entry's and shows it is the package's: its first hardware ID
 // matches the entry, and its driver key's description is the entry's (or goes on
-// from it at a word boundary) or its service is one the INI names.
+// from it at a word boundary), or its service is one the INI names, that can go,
+// and the driver key does not describe another driver.
 bool DeviceOfEntry(const char *hardwareId, const DeviceEvidence &device, const DriverEntry &entry,
                    const UninstallConfig &cfg);
 // The driver keys of the present devices that are not the package's: a class
@@ -173,11 +179,12 @@ bool PnfPathFromInfPath(const char *infDir, const char *infPath, char path[PATH_
 // Every ".inf" replaced by ".pnf" (Windows 9x); the text is lower-cased first.
 void ReplaceInfWithPnf(char *path);
 // The final message: text and message-box icon flag.
-// `atRestart` lists the files in use that Windows deletes when it next starts.
+// `atRestart` lists the files in use that Windows deletes when it next starts;
+// `changed` says whether the run removed anything.
 UINT ComposeFinalMessage(const UninstallConfig &cfg, const Remains &remains, const Remains &leftAlone,
-                         const Remains &atRestart, char *text, size_t size);
-// The message of an NT run stopped by the device count before it changed
-// anything: the count found and the count expected, and what was left alone.
+                         const Remains &atRestart, bool changed, char *text, size_t size);
+// The message of a run stopped before it changed anything: no main entry, or the
+// NT device count (the count found and the count expected); what was left alone.
 void ComposeStopMessage(const UninstallConfig &cfg, int found, const Remains &leftAlone, char *text,
                         size_t size);
 // The [rename] section of WININIT.INI with "NUL=path" added (Windows 9x deletes
@@ -188,6 +195,41 @@ bool AddWininitDeletion(const char *wininit, const char *path, char *out, size_t
 // Why the program refuses to start, or NULL: the 32-bit program under WOW64, or
 // an account without administrator rights on the NT family.
 const char *StartRefusal(bool underWow64, bool windows9x, bool administrator);
+
+// ---- Windows' own files -------------------------------------------------------
+// sfc.dll's SfcIsFileProtected (Windows 2000 and later), looked up at run time;
+// Wine's answers no for every file, so tests put another in its place.
+typedef BOOL(WINAPI *FileProtectedFn)(HANDLE rpc, LPCWSTR path);
+extern FileProtectedFn FileProtectedCall;
+// A version resource's CompanyName that names Microsoft, in any case.
+bool CompanyIsMicrosoft(const char *company);
+// Why the file at `path` is Windows' own and stays, or NULL: protected by Windows
+// File Protection, or made by Microsoft by its version resource.
+const char *WindowsFileReason(const char *path);
+
+// ---- services ------------------------------------------------------------------
+// The decision on each service the INI names, made before anything is removed:
+// a service goes only when no device that stays uses it (as its service or one of
+// its filters), no service that stays depends on it ("DependOnService") and its
+// image is not one of Windows' own. PlanServices looks at the registry and the
+// devices; FinishServicePlan, once the package's devices are gone, looks at the
+// devices that stay and at the images of every service that stays.
+void PlanServices(const UninstallConfig &cfg);
+void FinishServicePlan(const UninstallConfig &cfg);
+// A named service that cannot go whatever the devices: its image is Windows' own
+// or a service outside the INI's depends on it. It vouches for no device.
+bool ServiceRefused(const char *name);
+// The service that stays and has the file at `path` as its image, or NULL.
+const char *ServiceKeepingImage(const char *path);
+// The services that go: each first taken from every class key's filter lists,
+// then removed (through the service control manager on the NT family); the
+// others are named. Ends the plan.
+void RemovePlannedServices(const UninstallConfig &cfg, Remains *remains);
+// A filter list (REG_MULTI_SZ of `*size` bytes, in a buffer of at least two bytes
+// more) without `name`, in place; false when the name was not in it.
+bool RemoveFromNameList(char *list, DWORD *size, const char *name);
+// The file name of a service's "ImagePath", without folder, quotes or arguments.
+void ImageFileName(const char *imagePath, char *out, size_t size);
 
 // ---- configuration and platform --------------------------------------------------
 // A function of a loaded system DLL, looked up at run time so that the program
@@ -206,6 +248,10 @@ void NoteBroadEntries(const UninstallConfig &cfg);
 // put another in its place: Wine's user is always an administrator.
 typedef bool (*AdminQueryFn)();
 extern AdminQueryFn AdminQuery;
+// The membership call itself (CheckTokenMembership), for tests; a call that fails
+// leaves the answer unknown, and an unknown answer is no administrator.
+typedef BOOL(WINAPI *MembershipCheckFn)(HANDLE token, PSID sid, PBOOL member);
+extern MembershipCheckFn MembershipCheckCall;
 
 // ---- devices -------------------------------------------------------------------
 // The device installer's device list: SetupDiGetClassDevsA for all classes, with
@@ -221,6 +267,9 @@ int CountMatchingDevices(UninstallConfig &cfg, ForeignDrivers *foreign = NULL);
 // device an entry matches that shows no sign of the package is named instead.
 int RemoveMatchingDevices(const UninstallConfig &cfg, Remains *remains);
 int CollectEnumKeys(UninstallConfig &cfg, EnumKeyLists *keys, ForeignDrivers *foreign = NULL);
+// For each of `names`, the hardware ID of a listed device (present or not) that
+// has it as its service or one of its filters, or an empty text.
+void FindServiceUsers(const char (*names)[NAME_TEXT], int count, char (*users)[ENTRY_TEXT]);
 
 // ---- registry ------------------------------------------------------------------
 // A string value of `subkey` below `parent`; empty (and false) when unreadable.
@@ -245,6 +294,10 @@ int CleanRegistry9x(const UninstallConfig &cfg, const EnumKeyLists &keys, Remain
                     const ForeignDrivers *foreign = NULL);
 // Opens a key below HKLM; when it exists but cannot be opened, `remains` names it.
 bool OpenMachineKey(const char *path, REGSAM access, HKEY *key, Remains *remains);
+// Deletes `name` below `parent` (at `parentPath`) with everything below it. Only a
+// plain name reaches the call: an empty one would delete the parent itself. True
+// when the key is gone; one that stays is named in `remains`.
+bool DeleteKeyTree(HKEY parent, const char *parentPath, const char *name, Remains *remains);
 
 // ---- files ---------------------------------------------------------------------
 struct InfPathList {
@@ -274,11 +327,12 @@ void UninstallOemInfs(const InfPathList &list, UninstallOemInfFn uninstallInf, c
 void DeleteDriverFiles9x(const UninstallConfig &cfg, const ProgressView &view, Remains *remains);
 
 // ---- the run -------------------------------------------------------------------
-// False when the present devices do not match the main entries: nothing is done
-// (LeftAlone then names any entry too broad to act on).
-// `found` (when given) receives the count of the gate.
+// False when there is no main entry, or the present devices do not match the
+// main entries: nothing is done (LeftAlone then names any entry too broad to act
+// on). `found` (when given) receives the count of the gate.
 bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains, int *found = NULL);
-void Sweep9x(UninstallConfig &cfg, const ProgressView &view, Remains *remains);
+// False when there is no main entry: nothing is done.
+bool Sweep9x(UninstallConfig &cfg, const ProgressView &view, Remains *remains);
 // The remote-control window is sent WM_CLOSE and given this long to answer.
 enum { REMOTE_CLOSE_MS = 3000 };
 // On 64-bit Windows the 32-bit program would see only the 32-bit views of the

@@ -92,22 +92,73 @@ static bool scheduleAtRestart(const char *path)
     return moveFileEx && moveFileEx(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
+// In use means a program holds the file open without letting it be deleted (a
+// sharing violation, also when it is opened for deletion alone), or runs from it:
+// a mapped program, library or driver may be opened for deletion, yet the delete
+// is refused. Denied for any other reason (its access list: every inbox file
+// belongs to TrustedInstaller from Vista on; or its read-only attribute), it is
+// not in use, and scheduling it would only have Windows delete it at start.
+static bool inUse(const char *path, DWORD err)
+{
+    if (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION)
+        return true;
+    DWORD attributes = GetFileAttributesA(path);
+    if (err != ERROR_ACCESS_DENIED ||
+        (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)))
+        return false;
+    // Windows 9x knows neither DELETE access nor FILE_SHARE_DELETE: writing is
+    // what a holder there denies.
+    bool nine = IsWindows9x();
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (nine ? 0 : FILE_SHARE_DELETE);
+    HANDLE h = CreateFileA(path, nine ? GENERIC_WRITE : DELETE, share, NULL, OPEN_EXISTING, 0, NULL);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return true;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 // Deletes a file; one in use is scheduled for the next start, and one that stays
-// even so is noted. A folder is left alone.
+// even so is noted. A folder is left alone, and so is a file of Windows itself or
+// one a service that stays has as its image.
 static void removeFile(const char *path, bool resetAttributes, Remains *remains)
 {
     if (!isFile(path))
         return;
+    const char *windows = WindowsFileReason(path);
+    if (windows) {
+        NoteLeftAlone(path, windows);
+        return;
+    }
+    const char *service = ServiceKeepingImage(path);
+    if (service) {
+        char why[REMAINS_TEXT];
+        CopyText(why, sizeof why, "the image of the service ");
+        AppendText(why, sizeof why, service);
+        AppendText(why, sizeof why, ", which stays");
+        NoteLeftAlone(path, why);
+        return;
+    }
     if (resetAttributes)
         SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE); // clears read-only, hidden, system
-    if (DeleteFileA(path) || !isFile(path))
+    if (DeleteFileA(path) || !isFile(path)) {
+        NoteChange();
         return;
+    }
     DWORD err = GetLastError();
-    bool inUse = err == ERROR_SHARING_VIOLATION || err == ERROR_ACCESS_DENIED || err == ERROR_LOCK_VIOLATION;
-    if (inUse && scheduleAtRestart(path))
-        NoteRemaining(&AtRestart, path);
-    else
-        NoteRemaining(remains, path);
+    if (inUse(path, err)) {
+        if (scheduleAtRestart(path)) {
+            NoteRemaining(&AtRestart, path);
+            return;
+        }
+    } else if (err == ERROR_ACCESS_DENIED) {
+        char what[REMAINS_TEXT];
+        CopyText(what, sizeof what, path);
+        AppendText(what, sizeof what, " not removed (access denied)");
+        NoteRemaining(remains, what);
+        return;
+    }
+    NoteRemaining(remains, path);
 }
 
 void DeleteListedFile(const char *path, const ProgressView &view, Remains *remains)
@@ -215,6 +266,8 @@ void UninstallOemInfs(const InfPathList &list, UninstallOemInfFn uninstallInf, c
         }
         if (isFile(inf))
             NoteRemaining(remains, inf);
+        else
+            NoteChange();
         if (isFile(pnf))
             NoteRemaining(remains, pnf);
     }

@@ -83,6 +83,12 @@ bool DeviceOfEntry(const char *hardwareId, const DeviceEvidence &device, const D
         return false;
     if (DescriptionCovers(device.driverDesc, entry.driverDesc))
         return true;
+    // The INI names the service, so the service alone would let the INI vouch for
+    // itself: it counts only when the driver key describes no other driver, and
+    // never for a service that cannot go (Windows' own, or one others depend on).
+    bool otherDriver = device.driverDesc[0] != '\0' && entry.driverDesc[0] != '\0';
+    if (otherDriver || device.serviceRefused)
+        return false;
     for (int i = 0; i < cfg.serviceCount; i++)
         if (device.service[0] != '\0' && EqualsNoCase(device.service, cfg.services[i]))
             return true;

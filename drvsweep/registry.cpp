@@ -5,7 +5,6 @@
 #include <shlwapi.h>
 #include <string.h>
 
-static const char ServicesPath[] = "SYSTEM\\CurrentControlSet\\Services";
 static const char MediaClassNt[] =
     "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96C-E325-11CE-BFC1-08002BE10318}";
 static const char ImageClassNt[] =
@@ -69,9 +68,7 @@ bool OpenMachineKey(const char *path, REGSAM access, HKEY *key, Remains *remains
     return false;
 }
 
-// Deletes `name` with everything below it. Only a plain name reaches the call:
-// an empty one would delete the parent itself. True when the key is gone.
-static bool deleteTree(HKEY parent, const char *parentPath, const char *name, Remains *remains)
+bool DeleteKeyTree(HKEY parent, const char *parentPath, const char *name, Remains *remains)
 {
     if (!IsPlainName(name))
         return false;
@@ -81,8 +78,10 @@ static bool deleteTree(HKEY parent, const char *parentPath, const char *name, Re
     if (err == ERROR_SUCCESS) {
         SHDeleteKeyA(parent, name);
         err = openForRead(parent, name);
-        if (isMissing(err))
+        if (isMissing(err)) {
+            NoteChange();
             return true;
+        }
     }
     noteKey(remains, parentPath, name, err);
     return false;
@@ -93,7 +92,7 @@ static bool deleteByDescription(HKEY classKey, const char *classPath, const char
 {
     for (int i = 0; i < count; i++)
         if (EntryTakesPart(list[i]) && DescriptionEquals(desc, list[i].driverDesc) &&
-            deleteTree(classKey, classPath, subkey, remains))
+            DeleteKeyTree(classKey, classPath, subkey, remains))
             return true;
     return false;
 }
@@ -154,30 +153,43 @@ static void classSubkeyPass(const char *classPath, const UninstallConfig &cfg, R
     ForEachClassSubkey(classPath, KEY_ALL_ACCESS, 256, deleteMatching, &pass, remains);
 }
 
-// Deletes each name below the key at `path` (in registry view `view`).
-static void deleteBelow(const char *path, const char (*names)[NAME_TEXT], int count, Remains *remains,
-                        REGSAM view = 0)
-{
-    HKEY key;
-    if (!OpenMachineKey(path, KEY_ALL_ACCESS | view, &key, remains))
-        return;
-    for (int i = 0; i < count; i++)
-        deleteTree(key, path, names[i], remains);
-    RegFlushKey(key);
-    RegCloseKey(key);
-}
-
+// The package's Uninstall entry goes only when it is the one the start-up test
+// found: its "DisplayName" is the INI's, in the registry view it is deleted in.
+// A key path that names another product's entry (our own setup's, say) keeps it.
 static void deleteUninstallEntry(const UninstallConfig &cfg, Remains *remains)
 {
-    char name[1][NAME_TEXT];
-    CopyText(name[0], sizeof name[0], cfg.uninstallKeyPath);
-    for (int v = 0; v < UninstallEntryViewCount; v++)
-        deleteBelow(UninstallPath, name, 1, remains, UninstallEntryViews[v]);
+    const char *name = cfg.uninstallKeyPath;
+    if (!IsPlainName(name))
+        return;
+    for (int v = 0; v < UninstallEntryViewCount; v++) {
+        HKEY key;
+        if (!OpenMachineKey(UninstallPath, KEY_ALL_ACCESS | UninstallEntryViews[v], &key, remains))
+            continue;
+        LONG err = openForRead(key, name);
+        char displayName[256];
+        if (err == ERROR_SUCCESS &&
+            !(ReadSubkeyText(key, name, "DisplayName", displayName, sizeof displayName) &&
+              EqualsNoCase(displayName, cfg.displayName))) {
+            char what[REMAINS_TEXT];
+            CopyText(what, sizeof what, "HKLM\\");
+            AppendText(what, sizeof what, UninstallPath);
+            AppendText(what, sizeof what, "\\");
+            AppendText(what, sizeof what, name);
+            char why[REMAINS_TEXT];
+            CopyText(why, sizeof why, "its DisplayName is not ");
+            AppendText(why, sizeof why, cfg.displayName);
+            NoteLeftAlone(what, why);
+        } else if (!isMissing(err)) {
+            DeleteKeyTree(key, UninstallPath, name, remains);
+        }
+        RegFlushKey(key);
+        RegCloseKey(key);
+    }
 }
 
 int CleanRegistryNt(const UninstallConfig &cfg, Remains *remains, const ForeignDrivers *foreign)
 {
-    deleteBelow(ServicesPath, cfg.services, cfg.serviceCount, remains);
+    RemovePlannedServices(cfg, remains);
     classSubkeyPass(SelectClassKey(cfg), cfg, remains, foreign);
     deleteUninstallEntry(cfg, remains);
     return 1;
@@ -190,7 +202,7 @@ static void deleteKeyNames(const char *path, const char (*names)[ENTRY_TEXT], in
         return;
     // The whole tree, as Windows 9x's own key deletion does.
     for (int i = 0; i < count; i++)
-        deleteTree(key, path, names[i], remains);
+        DeleteKeyTree(key, path, names[i], remains);
     RegCloseKey(key);
 }
 

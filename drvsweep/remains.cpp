@@ -7,6 +7,18 @@
 
 Remains LeftAlone;
 
+static int changesMade = 0;
+
+void NoteChange()
+{
+    changesMade++;
+}
+
+int ChangesMade()
+{
+    return changesMade;
+}
+
 void NoteRemaining(Remains *remains, const char *what)
 {
     if (!remains)
@@ -50,17 +62,27 @@ static void appendAtRestart(char *text, size_t size, const Remains &atRestart)
     appendList(text, size, atRestart);
 }
 
+// The restart line is for a run that changed something.
+static void appendRestartLine(char *text, size_t size, const UninstallConfig &cfg, bool changed)
+{
+    if (!changed)
+        return;
+    AppendText(text, size, "\n\n");
+    AppendText(text, size, cfg.passMsg2);
+}
+
 UINT ComposeFinalMessage(const UninstallConfig &cfg, const Remains &remains, const Remains &leftAlone,
-                         const Remains &atRestart, char *text, size_t size)
+                         const Remains &atRestart, bool changed, char *text, size_t size)
 {
     if (remains.count == 0 && leftAlone.count == 0) {
-        CopyText(text, size, cfg.passMsg);
-        AppendText(text, size, "\n\n");
-        if (atRestart.count > 0) {
+        // Success is claimed only when nothing is left, not even for a restart.
+        if (atRestart.count == 0) {
+            CopyText(text, size, cfg.passMsg);
+        } else {
+            CopyText(text, size, "The uninstallation is complete after a restart. ");
             appendAtRestart(text, size, atRestart);
-            AppendText(text, size, "\n\n");
         }
-        AppendText(text, size, cfg.passMsg2);
+        appendRestartLine(text, size, cfg, changed || atRestart.count > 0);
         return MB_ICONINFORMATION;
     }
     // Claiming success here would leave the user with a half-removed package.
@@ -78,24 +100,26 @@ UINT ComposeFinalMessage(const UninstallConfig &cfg, const Remains &remains, con
         AppendText(text, size, "\n\n");
         appendAtRestart(text, size, atRestart);
     }
-    AppendText(text, size, "\n\n");
-    AppendText(text, size, cfg.passMsg2);
+    appendRestartLine(text, size, cfg, changed || atRestart.count > 0);
     return MB_ICONWARNING;
 }
 
 void ComposeStopMessage(const UninstallConfig &cfg, int found, const Remains &leftAlone, char *text,
                         size_t size)
 {
-    char counts[160];
-    snprintf(counts, sizeof counts,
-             "Nothing was removed: the devices present do not match those TVQ7Drv.ini names (found %d, "
-             "expected %d).",
-             found, cfg.deviceCount);
+    char counts[200];
+    if (cfg.deviceCount == 0)
+        CopyText(counts, sizeof counts,
+                 "Nothing was removed: TVQ7Drv.ini names no device of the package (DevIDNum is missing, 0 or "
+                 "no number), so nothing shows what is the package's.");
+    else
+        snprintf(counts, sizeof counts,
+                 "Nothing was removed: the devices present do not match those TVQ7Drv.ini names (found %d, "
+                 "expected %d).",
+                 found, cfg.deviceCount);
     CopyText(text, size, counts);
     if (leftAlone.count > 0) {
         AppendText(text, size, " These were left alone:\n");
         appendList(text, size, leftAlone);
     }
-    AppendText(text, size, "\n\n");
-    AppendText(text, size, cfg.passMsg2);
 }

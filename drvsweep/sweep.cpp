@@ -16,6 +16,13 @@ static ForeignDrivers Foreign;
 bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains, int *found)
 {
     NoteBroadEntries(cfg);
+    if (found)
+        *found = 0;
+    // Without a main entry nothing shows what is the package's.
+    if (cfg.deviceCount == 0)
+        return false;
+    // Which named services cannot go decides what they prove about a device.
+    PlanServices(cfg);
     // Every main entry must be matched by a present device before anything goes;
     // an entry too broad to act on matches nothing, so it stops the run too.
     int count = CountMatchingDevices(cfg, &Foreign);
@@ -26,8 +33,11 @@ bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains, i
     InfPathList infPaths = {};
     CollectInfPaths(cfg, &infPaths, &Foreign);
     UninstallOemInfFn uninstallInf = FindUninstallOemInf();
-    DeleteDriverFilesNt(cfg, infPaths, uninstallInf, view, remains);
+    // The devices go before their files: one that stays keeps its service, and the
+    // service its image.
     RemoveMatchingDevices(cfg, remains);
+    FinishServicePlan(cfg);
+    DeleteDriverFilesNt(cfg, infPaths, uninstallInf, view, remains);
     // The driver store lets a package go only once no device uses it.
     if (uninstallInf)
         UninstallOemInfs(infPaths, uninstallInf, view, remains);
@@ -37,12 +47,15 @@ bool SweepNt(UninstallConfig &cfg, const ProgressView &view, Remains *remains, i
     return true;
 }
 
-void Sweep9x(UninstallConfig &cfg, const ProgressView &view, Remains *remains)
+bool Sweep9x(UninstallConfig &cfg, const ProgressView &view, Remains *remains)
 {
     NoteBroadEntries(cfg);
+    if (cfg.deviceCount == 0)
+        return false;
     EnumKeyLists enumKeys = {};
     CollectEnumKeys(cfg, &enumKeys, &Foreign);
     DeleteDriverFiles9x(cfg, view, remains);
     CleanRegistry9x(cfg, enumKeys, remains, &Foreign);
     setPosition(view, 100);
+    return true;
 }

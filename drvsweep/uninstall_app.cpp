@@ -54,30 +54,42 @@ const char *StartRefusal(bool underWow64, bool windows9x, bool administrator)
     return NULL;
 }
 
-typedef BOOL(WINAPI *CheckMembershipFn)(HANDLE token, PSID sid, PBOOL member);
 typedef BOOL(WINAPI *AllocateSidFn)(PSID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD a0, DWORD a1,
                                     DWORD a2, DWORD a3, DWORD a4, DWORD a5, DWORD a6, DWORD a7, PSID *sid);
 typedef PVOID(WINAPI *FreeSidFn)(PSID sid);
 
-// Membership of BUILTIN\Administrators in the token of this thread or process,
-// as Microsoft documents for CheckTokenMembership. Where the call is missing
-// (NT 4.0) the account is taken as an administrator: a key it then cannot open
-// is still named in the final message.
+// CheckTokenMembership, looked up at run time. Where it is missing (NT 4.0) the
+// account is taken as an administrator: a key it then cannot open is still named
+// in the final message.
+static BOOL WINAPI checkMembership(HANDLE token, PSID sid, PBOOL member)
+{
+    MembershipCheckFn check = (MembershipCheckFn)FindSystemFunction("advapi32.dll", "CheckTokenMembership");
+    if (!check) {
+        *member = TRUE;
+        return TRUE;
+    }
+    return check(token, sid, member);
+}
+
+MembershipCheckFn MembershipCheckCall = checkMembership;
+
+// Membership of BUILTIN\Administrators (S-1-5-32-544) in the token of this thread
+// or process, as Microsoft documents for CheckTokenMembership. A call that fails
+// says nothing about the account, and nothing is no administrator.
 static bool isAdministrator()
 {
-    CheckMembershipFn check = (CheckMembershipFn)FindSystemFunction("advapi32.dll", "CheckTokenMembership");
     AllocateSidFn allocate = (AllocateSidFn)FindSystemFunction("advapi32.dll", "AllocateAndInitializeSid");
     FreeSidFn freeSid = (FreeSidFn)FindSystemFunction("advapi32.dll", "FreeSid");
-    if (!check || !allocate || !freeSid)
-        return true;
+    if (!allocate || !freeSid)
+        return false;
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID admins = NULL;
     if (!allocate(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &admins))
-        return true;
+        return false;
     BOOL member = FALSE;
-    bool known = check(NULL, admins, &member) != FALSE;
+    bool known = MembershipCheckCall(NULL, admins, &member) != FALSE;
     freeSid(admins);
-    return !known || member;
+    return known && member;
 }
 
 AdminQueryFn AdminQuery = isAdministrator;

@@ -102,8 +102,19 @@ void UninstallDialog::Finish()
 {
     DialogFrame::OnOK();
     char text[4096]; // three lists of REMAINS_SHOWN names each, and the texts around them
-    UINT icon = ComposeFinalMessage(cfg_, remains_, LeftAlone, AtRestart, text, sizeof text);
+    UINT icon =
+        ComposeFinalMessage(cfg_, remains_, LeftAlone, AtRestart, ChangesMade() > 0, text, sizeof text);
     MessageBoxA(hwnd_, text, cfg_.title, icon | MB_OK);
+}
+
+// The run stopped before it changed anything. Closing without a word would leave
+// the user thinking the package had gone.
+void UninstallDialog::Stopped(int found)
+{
+    DialogFrame::OnOK();
+    char text[4096]; // three lists of REMAINS_SHOWN names each, and the texts around them
+    ComposeStopMessage(cfg_, found, LeftAlone, text, sizeof text);
+    MessageBoxA(hwnd_, text, cfg_.title, MB_ICONWARNING | MB_OK);
 }
 
 int UninstallDialog::RunUninstallNt()
@@ -111,12 +122,7 @@ int UninstallDialog::RunUninstallNt()
     ProgressView view = Prepare();
     int found = 0;
     if (!SweepNt(cfg_, view, &remains_, &found)) {
-        DialogFrame::OnOK();
-        // The devices did not match: nothing was done. Closing without a word
-        // would leave the user thinking the package had gone.
-        char text[4096]; // three lists of REMAINS_SHOWN names each, and the texts around them
-        ComposeStopMessage(cfg_, found, LeftAlone, text, sizeof text);
-        MessageBoxA(hwnd_, text, cfg_.title, MB_ICONWARNING | MB_OK);
+        Stopped(found);
         return 0;
     }
     Finish();
@@ -126,7 +132,10 @@ int UninstallDialog::RunUninstallNt()
 int UninstallDialog::RunUninstall9x()
 {
     ProgressView view = Prepare();
-    Sweep9x(cfg_, view, &remains_);
+    if (!Sweep9x(cfg_, view, &remains_)) {
+        Stopped(0);
+        return 0;
+    }
     Finish();
     return 1;
 }

@@ -29,6 +29,7 @@ class UninstallDialog : public DialogFrame
   private:
     ProgressView Prepare();
     void Finish();
+    void Stopped(int found);
     void CloseRemoteWindow();
     void PaintMinimized();
     UninstallConfig &cfg_;

@@ -18,6 +18,8 @@ RequestExecutionLevel admin
 !include FileFunc.nsh
 !include WordFunc.nsh
 !include WinMessages.nsh
+!include Sections.nsh
+!include WinVer.nsh
 
 !define PRODUCT "QX770 Utilities"
 !define PUBLISHER "Orvane Multimedia"
@@ -27,11 +29,22 @@ RequestExecutionLevel admin
 !define RUN_VALUE "tunerkey"
 ; tunerkey's settings: kept by the uninstaller unless the user asks.
 !define SETTINGS_KEY "SOFTWARE\Orvane Multimedia\QX770 Utilities"
+!define USER_SETTINGS_KEY "Software\Orvane Multimedia\QX770 Utilities"
 !define VENDOR_KEY "SOFTWARE\Orvane Multimedia"
 !define REMOTE_TITLE "QX770 Remote Control"
+; tunerkey's main window is found by its class: its message boxes share the title.
+!define REMOTE_CLASS "QX770 Remote Control"
 ; As drvsweep: the window is given 3 s to answer WM_CLOSE, its process as long to end.
 !define CLOSE_MS 3000
 !define STARTMENU "$SMPROGRAMS\${PRODUCT}"
+
+; Exit codes, each outcome its own (1 and 2 are NSIS's: cancelled by the user, and
+; any other abort). The README lists them.
+!define EXIT_NEWER_INSTALLED 3
+!define EXIT_REMOTE_NOT_CLOSED 4
+!define EXIT_FILE_IN_USE 5
+!define EXIT_NOT_ADMIN 740 ; ERROR_ELEVATION_REQUIRED
+!define EXIT_RESTART_NEEDED 3010 ; ERROR_SUCCESS_REBOOT_REQUIRED: removed, some files at the restart
 
 Name "${PRODUCT}"
 Caption "${PRODUCT} Setup"
@@ -41,6 +54,12 @@ InstallDir "$PROGRAMFILES\${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
+; A file that cannot be replaced fails the install, in silent mode too, rather than
+; being skipped and leaving old and new files mixed.
+AllowSkipFiles off
+; Sharp at every scaling, as the programs it installs.
+ManifestDPIAware true
+ManifestSupportedOS all
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey "ProductName" "${PRODUCT}"
@@ -61,8 +80,9 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\tunerkey.exe"
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start tunerkey now"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartRemoteAsUser
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -72,8 +92,9 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "English"
 
 Var OldDir ; the folder of an installation already there, or ""
+Var FailCode ; the exit code of a failing run, set before each step that can fail
 
-; Asks every window titled "QX770 Remote Control" to close (WM_CLOSE, 3 s to answer)
+; Asks every main window of tunerkey to close (WM_CLOSE, 3 s to answer)
 ; and waits up to 3 s more for its process to end, so that its program file is free.
 ; Pushes 1 when none is left, 0 when one would not close.
 !macro CLOSE_REMOTE un
@@ -84,7 +105,7 @@ Function ${un}CloseRemote
   Push $R3
   StrCpy $R3 0
   ${Do}
-    FindWindow $R0 "" "${REMOTE_TITLE}"
+    FindWindow $R0 "${REMOTE_CLASS}"
     ${If} $R0 == 0
       StrCpy $R3 1
       ${Break}
@@ -124,39 +145,11 @@ FunctionEnd
     ${If} $0 == 1
       ${Break}
     ${EndIf}
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${NOT_CLOSED_MSG}" /SD IDCANCEL IDRETRY +2
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${NOT_CLOSED_MSG}" /SD IDCANCEL IDRETRY +3
+    StrCpy $FailCode ${EXIT_REMOTE_NOT_CLOSED}
     Abort "tunerkey did not close"
   ${Loop}
 !macroend
-
-Function .onInit
-  SetShellVarContext all
-  UserInfo::GetAccountType
-  Pop $0
-  ${If} $0 != "admin"
-    MessageBox MB_ICONSTOP "Setting up ${PRODUCT} needs administrator rights." /SD IDOK
-    SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
-    Quit
-  ${EndIf}
-  ${If} ${RunningX64}
-    SetRegView 64
-    ; The default folder for the 64-bit programs, unless /D= named another.
-    ${If} $INSTDIR == "$PROGRAMFILES\${PRODUCT}"
-      StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
-    ${EndIf}
-  ${EndIf}
-  ReadRegStr $OldDir HKLM "${UNINST_KEY}" "InstallLocation"
-  ${If} $OldDir != ""
-    ReadRegStr $1 HKLM "${UNINST_KEY}" "DisplayVersion"
-    ${VersionCompare} "$1" "${VERSION}" $2
-    ${If} $2 == 1
-      MessageBox MB_ICONSTOP "${PRODUCT} $1 is installed, which is newer than this setup (${VERSION}). Uninstall it first to go back to ${VERSION}." /SD IDOK
-      SetErrorLevel 2
-      Quit
-    ${EndIf}
-    StrCpy $INSTDIR $OldDir ; an older or the same version is replaced where it is, /D= or not
-  ${EndIf}
-FunctionEnd
 
 Function SkipFolderWhenInstalled
   ${If} $OldDir != ""
@@ -164,9 +157,52 @@ Function SkipFolderWhenInstalled
   ${EndIf}
 FunctionEnd
 
+; Clears $R1 when the file is there and cannot be opened for writing now (held open
+; by another session's tunerkey, a scanner...).
+!macro CHECK_REPLACEABLE file
+  ${If} ${FileExists} "${file}"
+    ClearErrors
+    FileOpen $R0 "${file}" a
+    ${If} ${Errors}
+      DetailPrint "In use: ${file}"
+      StrCpy $R1 0
+    ${Else}
+      FileClose $R0
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Pushes 1 when every program file of an installation there can be replaced, else 0:
+; checked before any is, so that a failing install leaves the old one whole.
+Function ProgramFilesFree
+  Push $R0
+  Push $R1
+  StrCpy $R1 1
+  !insertmacro CHECK_REPLACEABLE "$INSTDIR\tunerkey.exe"
+  !insertmacro CHECK_REPLACEABLE "$INSTDIR\drvsweep.exe"
+  !insertmacro CHECK_REPLACEABLE "$INSTDIR\uninstall.exe"
+  Exch
+  Pop $R0
+  Exch $R1
+FunctionEnd
+
+!define IN_USE_MSG "A program file of ${PRODUCT} in $INSTDIR is in use by another program (perhaps tunerkey in another user's session). Close it, then press Retry."
+
 Section "Programs, guide and Start menu folder" SecProgram
   SectionIn RO
   !insertmacro ENSURE_REMOTE_CLOSED ""
+  ${Do}
+    Call ProgramFilesFree
+    Pop $0
+    ${If} $0 == 1
+      ${Break}
+    ${EndIf}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${IN_USE_MSG}" /SD IDCANCEL IDRETRY +3
+    StrCpy $FailCode ${EXIT_FILE_IN_USE}
+    Abort "A program file is in use"
+  ${Loop}
+  ; Any file that still cannot be written fails the install (AllowSkipFiles off).
+  StrCpy $FailCode ${EXIT_FILE_IN_USE}
   SetOutPath "$INSTDIR"
   SetOverwrite on
   ${If} ${RunningX64}
@@ -208,6 +244,62 @@ Section "Start tunerkey at every log-on" SecRun
   WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\tunerkey.exe"'
 SectionEnd
 
+; After the sections, whose choice it may change.
+Function .onInit
+  SetShellVarContext all
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "admin"
+    MessageBox MB_ICONSTOP "Setting up ${PRODUCT} needs administrator rights." /SD IDOK
+    SetErrorLevel ${EXIT_NOT_ADMIN}
+    Quit
+  ${EndIf}
+  ${If} ${RunningX64}
+    SetRegView 64
+    ; The default folder for the 64-bit programs, unless /D= named another.
+    ${If} $INSTDIR == "$PROGRAMFILES\${PRODUCT}"
+      StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
+    ${EndIf}
+  ${EndIf}
+  ReadRegStr $OldDir HKLM "${UNINST_KEY}" "InstallLocation"
+  ${If} $OldDir != ""
+    ReadRegStr $1 HKLM "${UNINST_KEY}" "DisplayVersion"
+    ${VersionCompare} "$1" "${VERSION}" $2
+    ${If} $2 == 1
+      MessageBox MB_ICONSTOP "${PRODUCT} $1 is installed, which is newer than this setup (${VERSION}). Uninstall it first to go back to ${VERSION}." /SD IDOK
+      SetErrorLevel ${EXIT_NEWER_INSTALLED}
+      Quit
+    ${EndIf}
+    StrCpy $INSTDIR $OldDir ; an older or the same version is replaced where it is, /D= or not
+    ; The log-on start as the installation being replaced left it: a user who
+    ; cleared it keeps it off, in silent mode too.
+    ReadRegStr $3 HKLM "${RUN_KEY}" "${RUN_VALUE}"
+    ${If} $3 == ""
+      !insertmacro UnselectSection ${SecRun}
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+Function .onInstFailed
+  ${If} $FailCode != ""
+    SetErrorLevel $FailCode
+  ${EndIf}
+FunctionEnd
+
+; The setup runs elevated, and a program it starts would be too, with its server, for
+; the rest of the session. A new explorer.exe given a program's path passes it to the
+; shell already running for the signed-in user (the desktop's Explorer, not elevated)
+; and ends: the program starts as that user's, with his own token, the way a double
+; click in Explorer starts it. Before Vista an administrator's setup runs with the
+; user's own token anyway.
+Function StartRemoteAsUser
+  ${If} ${AtLeastWinVista}
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\tunerkey.exe"'
+  ${Else}
+    Exec '"$INSTDIR\tunerkey.exe"'
+  ${EndIf}
+FunctionEnd
+
 Function un.onInit
   SetShellVarContext all
   ${If} ${RunningX64}
@@ -218,23 +310,48 @@ FunctionEnd
 Section "un.Programs, guide and Start menu folder" UnSecProgram
   SectionIn RO
   !insertmacro ENSURE_REMOTE_CLOSED "un."
+  ; The program files first: a file that can neither go now nor at the restart
+  ; keeps the installation listed, so that it can be uninstalled again.
+  ClearErrors
+  Delete /REBOOTOK "$INSTDIR\tunerkey.exe"
+  Delete /REBOOTOK "$INSTDIR\drvsweep.exe"
+  Delete /REBOOTOK "$INSTDIR\GUIDE.md"
+  Delete /REBOOTOK "$INSTDIR\uninstall.exe"
+  ${If} ${Errors}
+    MessageBox MB_ICONSTOP "Some files of ${PRODUCT} in $INSTDIR could not be removed. ${PRODUCT} stays listed among the installed programs; uninstall it again once they are free." /SD IDOK
+    StrCpy $FailCode ${EXIT_FILE_IN_USE}
+    Abort "Files could not be removed"
+  ${EndIf}
   DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
   Delete "${STARTMENU}\tunerkey.lnk"
   Delete "${STARTMENU}\drvsweep.lnk"
   Delete "${STARTMENU}\Guide.lnk"
   Delete "${STARTMENU}\Uninstall ${PRODUCT}.lnk"
   RMDir "${STARTMENU}"
-  Delete "$INSTDIR\tunerkey.exe"
-  Delete "$INSTDIR\drvsweep.exe"
-  Delete "$INSTDIR\GUIDE.md"
-  Delete "$INSTDIR\uninstall.exe"
   ; Only what was installed: a folder holding files of the user's stays.
-  RMDir "$INSTDIR"
+  ${If} ${RebootFlag}
+    RMDir /REBOOTOK "$INSTDIR"
+  ${Else}
+    RMDir "$INSTDIR"
+  ${EndIf}
   DeleteRegKey HKLM "${UNINST_KEY}"
+  ${If} ${RebootFlag}
+    MessageBox MB_ICONINFORMATION "Some files of ${PRODUCT} are in use. Windows removes them when it restarts." /SD IDOK
+    SetErrorLevel ${EXIT_RESTART_NEEDED}
+  ${EndIf}
 SectionEnd
+
+Function un.onUninstFailed
+  ${If} $FailCode != ""
+    SetErrorLevel $FailCode
+  ${EndIf}
+FunctionEnd
 
 ; Off unless chosen: silent mode keeps them.
 Section /o "un.tunerkey's settings" UnSecSettings
   DeleteRegKey HKLM "${SETTINGS_KEY}"
+  ; Those of the user who uninstalls; other users' stay in their profiles.
+  DeleteRegKey HKCU "${USER_SETTINGS_KEY}"
+  DeleteRegKey /ifempty HKCU "${VENDOR_KEY}"
   DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
 SectionEnd

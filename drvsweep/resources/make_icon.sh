@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Draws drvsweep's icon (a driver chip with a red sweep mark) as sweep.ico,
-# 32x32 and 16x16 in 32-bit colour. Needs ImageMagick.
+# Draws drvsweep's icon (a driver chip with a red sweep mark) as sweep.ico: 16, 20,
+# 24, 32, 40 and 48 px in 32-bit colour with alpha, and 256 px as PNG (Vista and
+# later), each scaled down from one 256 px drawing. Needs ImageMagick.
 set -euo pipefail
 cd "$(dirname "$0")"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-convert -size 32x32 xc:none \
-  -fill '#2a4d8f' -stroke '#10203f' -draw 'rectangle 7,7 24,24' \
-  -stroke '#b0b0b0' -strokewidth 2 \
-  -draw 'line 10,3 10,6' -draw 'line 15,3 15,6' -draw 'line 20,3 20,6' \
-  -draw 'line 10,25 10,28' -draw 'line 15,25 15,28' -draw 'line 20,25 20,28' \
-  -draw 'line 3,11 6,11' -draw 'line 3,20 6,20' -draw 'line 25,11 28,11' -draw 'line 25,20 28,20' \
-  -stroke '#d8201c' -strokewidth 4 -draw 'line 5,27 27,5' \
-  "$tmp/icon32.png"
-convert "$tmp/icon32.png" -resize 16x16 "$tmp/icon16.png"
-convert "$tmp/icon32.png" "$tmp/icon16.png" sweep.ico
+# The 32-unit drawing of old, eight times over.
+convert -size 256x256 xc:none \
+  -fill '#2a4d8f' -stroke '#10203f' -strokewidth 8 -draw 'rectangle 56,56 192,192' \
+  -stroke '#b0b0b0' -strokewidth 16 \
+  -draw 'line 80,24 80,48' -draw 'line 120,24 120,48' -draw 'line 160,24 160,48' \
+  -draw 'line 80,200 80,224' -draw 'line 120,200 120,224' -draw 'line 160,200 160,224' \
+  -draw 'line 24,88 48,88' -draw 'line 24,160 48,160' -draw 'line 200,88 224,88' -draw 'line 200,160 224,160' \
+  -stroke '#d8201c' -strokewidth 32 -draw 'line 40,216 216,40' \
+  "$tmp/icon256.png"
+# No time stamps in the PNG: the file changes only when the drawing does.
+convert "$tmp/icon256.png" -depth 8 -define png:exclude-chunks=date,time -define icon:auto-resize=256,48,40,32,24,20,16 \
+  sweep.ico

@@ -15,6 +15,7 @@ namespace
 
 const char Title[] = "QX770 Driver Removal";
 const char EnumKeys[] = "SYSTEM\\CurrentControlSet\\Enum\\";
+const char SessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const size_t Shown = 6; // names listed in the final message, then "... and N more."
 
 bool hasHardwareId(const char *id)
@@ -23,6 +24,30 @@ bool hasHardwareId(const char *id)
     return std::any_of(ids.begin(), ids.end(),
                        [&](const std::string &s) { return _stricmp(s.c_str(), id) == 0; });
 }
+
+// A list of the final message: each name on its line, as many as it shows.
+std::string listed(const std::vector<std::string> &names)
+{
+    std::string text;
+    for (size_t i = 0; i < names.size() && i < Shown; i++)
+        text += "\n" + names[i];
+    if (names.size() > Shown)
+        text += "\n... and " + std::to_string(names.size() - Shown) + " more.";
+    return text;
+}
+
+std::string lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), ::tolower);
+    return text;
+}
+
+// The folders a name of the INI is looked for in.
+#ifdef _WIN64
+const char *const SystemDirs[] = {"system32", "syswow64"};
+#else
+const char *const SystemDirs[] = {"system32"};
+#endif
 
 class NtRun : public ::testing::Test
 {
@@ -173,12 +198,8 @@ TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
     }
     std::string text = "All gone.\n\nPlease restart.";
     if (!left.empty()) {
-        text = "The uninstallation is not complete. These items could not be removed:\n";
-        for (size_t i = 0; i < left.size() && i < Shown; i++)
-            text += "\n" + left[i];
-        if (left.size() > Shown)
-            text += "\n... and " + std::to_string(left.size() - Shown) + " more.";
-        text += "\n\nPlease restart.";
+        text = "The uninstallation is not complete. These items could not be removed:\n" + listed(left) +
+               "\n\nPlease restart.";
     }
     EXPECT_EQ(run.finalText, text);
     // Device keys are checked through the device list below.
@@ -191,18 +212,21 @@ TEST_F(NtRun, RemovesExactlyTheNamedDevicesFilesAndKeys)
 
 // The count gate: every main entry matched by exactly one present device. Each
 // row stops the run before anything changes, and says why: no device at all,
-// one of two, and two devices for the one entry.
+// one of two, two devices for the one entry, and no main entry to prove anything
+// (the extra entry's file would go otherwise).
 TEST_F(NtRun, DeviceCountGateStopsChangesNothingAndSaysWhy)
 {
     struct {
         const char *entries; // DevIDNum and its entries
-        int found, expected;
+        int found, expected; // -1: no main entry
     } rows[] = {
         {"DevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8910\nDevDrvSYS0=qxgate.sys\n", 0, 1},
         {"DevIDNum=2\nDevDrvID0=PCI\\VEN_14F1&DEV_8900\nDevDrvSYS0=qxgate.sys\n"
          "DevDrvID1=PCI\\VEN_14F1&DEV_8901\nDevDrvSYS1=qxgate.sys\n",
          1, 2},
         {"DevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8920\nDevDrvSYS0=qxgate.sys\n", 2, 1},
+        {"DevIDNum=0\nExtDevIDNum=1\nExtDevDrvSYS0=qxgate.sys\n", -1, -1},
+        {"DevIDNum=none\nDevDrvID0=PCI\\VEN_14F1&DEV_8900\nDevDrvSYS0=qxgate.sys\n", -1, -1},
     };
     ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8900\\3&1&0&10", "PCI\\VEN_14F1&DEV_8900&REV_05"));
     ASSERT_TRUE(sweep::addDevice("PCI\\VEN_14F1&DEV_8920\\3&1&0&11", "PCI\\VEN_14F1&DEV_8920&REV_05"));
@@ -220,10 +244,12 @@ TEST_F(NtRun, DeviceCountGateStopsChangesNothingAndSaysWhy)
         EXPECT_EQ(run.okText, "Remove");
         EXPECT_EQ(run.runTip, "Press Remove.");
         EXPECT_EQ(run.finalText,
-                  "Nothing was removed: the devices present do not match those TVQ7Drv.ini names "
-                  "(found " +
-                      std::to_string(row.found) + ", expected " + std::to_string(row.expected) +
-                      ").\n\nPlease restart.")
+                  row.found < 0
+                      ? "Nothing was removed: TVQ7Drv.ini names no device of the package (DevIDNum "
+                        "is missing, 0 or no number), so nothing shows what is the package's."
+                      : "Nothing was removed: the devices present do not match those TVQ7Drv.ini "
+                        "names (found " +
+                            std::to_string(row.found) + ", expected " + std::to_string(row.expected) + ").")
             << row.entries;
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty()) << row.entries;
@@ -287,7 +313,10 @@ class HungWindow
 //   "QX770"), and an "InfPath" that is no OEM INF;
 // - on code page 932, driver file names whose trail bytes are a backslash (0x5C)
 //   or a capital letter (0x41), beside the file that lower-casing bytes would name;
-// - a remote-control window that never answers its close request.
+// - a remote-control window that never answers its close request;
+// - files of Windows named as the package's, as 1990s packages shipped them: a
+//   driver file, an extra file, and one by its 8.3 alias, none deleted or
+//   scheduled for deletion at the next start.
 TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
 {
     ASSERT_EQ(GetACP(), 932u) << "this run is meant for a double-byte code page (LC_ALL=ja_JP.UTF-8)";
@@ -310,6 +339,21 @@ TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
         sweep::addWindowsFile("system32\\drivers", f);
     sweep::addWindowsFile("", "hostile.txt");
     std::string tooLong(300, 'q');
+    // Wine's own files carry Microsoft's name in their version resources.
+    char alias[MAX_PATH];
+    ASSERT_GT(
+        GetShortPathNameA((sweep::windowsDir() + "\\system32\\d3d10core.dll").c_str(), alias, sizeof alias),
+        0u);
+    std::string inboxAlias = strrchr(alias, '\\') + 1;
+    ASSERT_NE(inboxAlias, "d3d10core.dll");
+    std::vector<std::string> inbox; // the files of Windows the INI names, as the final message names them
+    for (const char *dir : SystemDirs)
+        for (std::string f : {std::string("drivers\\ksecdd.sys"), std::string("msvcrt.dll"), inboxAlias}) {
+            std::string path = sweep::windowsDir() + "\\" + dir + "\\" + f;
+            if (qxt::fileExists(path))
+                inbox.push_back(path);
+        }
+    ASSERT_GE(inbox.size(), 3u);
     qxt::regSetDword(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\qxhostile", "Type", 1);
     sweep::addUninstallEntry("QX770Hostile", "QX770 Hostile Drivers");
     sweep::writeIni(
@@ -321,10 +365,10 @@ TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
         "ExtDevDrvID2=\nExtDevDrvName2=\nExtDevDrvSYS2=..\nExtDevDrvSYS3=" +
         tooLong + "\nExtDevDrvSYS4=" + trailBackslash + "\nExtDevDrvSYS5=" + trailCapital +
         "\nExtDevDrvName6=C\nExtDevDrvSYS6=..\\hostile.txt\n"
-        "ExtDevDrvName7=QX\nExtDevDrvSYS7=C:\\windows\\hostile.txt\n"
+        "ExtDevDrvName7=QX\nExtDevDrvSYS7=C:\\windows\\hostile.txt\nExtDevDrvSYS8=ksecdd.sys\n"
         "ExtDllFileNum=10\nExtCopyFileName0=..\\hostile.txt\nExtCopyFileName1=drivers\n"
         "ExtCopyFileName2=" +
-        tooLong +
+        tooLong + "\nExtCopyFileName3=msvcrt.dll\nExtCopyFileName4=" + inboxAlias +
         "\n"
         "UnInstServiceNum=10\nUnInstService0=\nUnInstService1=..\\Services\nUnInstService2=" +
         tooLong + "\nUnInstService3=qxhostile\n" +
@@ -365,12 +409,21 @@ TEST_F(NtRun, HostileIniRemovesOnlyWhatItSoundlyNames)
                                    "removed:\n\nc:\\windows\\inf\\oem32.inf\nc:\\windows\\inf\\oem32.pnf\n\n"
                                    "These were left alone:\n"
                                  : " These were left alone:\n";
-    EXPECT_EQ(run.finalText, "The uninstallation is not complete." + notRemoved +
-                                 "\nthe window \"QX770 Hung Remote\" (it did not answer the request to close)"
-                                 "\nExtDevDrvID0=P (too broad to act on)"
-                                 "\nExtDevDrvID1=PCI\\VEN_14F1 (too broad to act on)"
-                                 "\nInfPath ..\\win.ini of class subkey 0201 (not an oem<N>.inf)"
-                                 "\n\nPlease restart.");
+    std::vector<std::string> leftAlone = {
+        "the window \"QX770 Hung Remote\" (it did not answer the request to close)",
+        "ExtDevDrvID0=P (too broad to act on)", "ExtDevDrvID1=PCI\\VEN_14F1 (too broad to act on)",
+        "InfPath ..\\win.ini of class subkey 0201 (not an oem<N>.inf)"};
+    for (std::string &path : inbox)
+        leftAlone.push_back((path = lowered(path)) + " (a file of Microsoft's)");
+    EXPECT_EQ(run.finalText,
+              "The uninstallation is not complete." + notRemoved + listed(leftAlone) + "\n\nPlease restart.");
+    // Nothing of Windows waits for the next start either.
+    for (const std::string &pending : sweep::nameList(SessionManager, "PendingFileRenameOperations"))
+        for (const std::string &path : inbox)
+            EXPECT_EQ(lowered(pending).find(path), std::string::npos) << pending;
+    ASSERT_TRUE(sweep::restartPrefix());
+    for (const std::string &path : inbox)
+        EXPECT_TRUE(qxt::fileExists(path)) << path;
 }
 
 // A hardware-ID entry too broad to name a device never acts; as a main entry it
@@ -389,7 +442,7 @@ TEST_F(NtRun, TooBroadMainEntryStopsTheRunAndIsNamed)
     EXPECT_EQ(run.finalText,
               "Nothing was removed: the devices present do not match those TVQ7Drv.ini names "
               "(found 0, expected 1). These were left alone:\n\nDevDrvID0=PCI\\VEN_14F1&DEV_ (too "
-              "broad to act on)\n\nPlease restart.");
+              "broad to act on)");
     EXPECT_TRUE(sweep::removedRoots(before, sweep::snapshotWorld()).empty());
     EXPECT_TRUE(hasHardwareId("PCI\\VEN_14F1&DEV_8D00&REV_05"));
 }
@@ -413,7 +466,8 @@ TEST_F(NtRun, FileInUseGoesAtTheNextStartAndTheMessageSaysSo)
     CloseHandle(h);
     ASSERT_TRUE(run.finalBox);
     EXPECT_EQ(run.finalText,
-              "All gone.\n\nThese files are in use and will be removed when Windows restarts:\n"
+              "The uninstallation is complete after a restart. These files are in use and will be removed "
+              "when Windows restarts:\n"
               "\nc:\\windows\\system32\\drivers\\qxlock.sys\n\nPlease restart.");
     EXPECT_TRUE(qxt::fileExists(locked));
     EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE,
@@ -431,7 +485,13 @@ TEST_F(NtRun, FileInUseGoesAtTheNextStartAndTheMessageSaysSo)
 //   present webcam's driver key;
 // - another vendor's oemN.inf whose description continues ours ("Bar Capture
 //   (Other Vendor)"), in use by its present device;
-// - a device an entry matches whose driver and service are another package's.
+// - a device an entry matches whose driver and service are another package's;
+// - the webcam's ID as an entry, with its inbox service named: the service name
+//   no longer vouches for the device against its driver key;
+// - services the INI names that others need: the webcam's (usbvideo), one
+//   another service depends on; a file another device's service has as its
+//   image; a filter in a class key's list, which goes with only its name taken out;
+// - an Uninstall key path that names another product's entry.
 TEST_F(NtRun, HostileIniLeavesOtherPackagesDevicesAndTheirDriverKeys)
 {
     using sweep::mediaDriverKey;
@@ -459,19 +519,37 @@ TEST_F(NtRun, HostileIniLeavesOtherPackagesDevicesAndTheirDriverKeys)
         sweep::addWindowsFile("inf", f);
     for (const char *f : {"qxevid.sys", "igdkmd64.sys", "qxhda.sys", "qxlid.sys", "qxtuner.sys"})
         sweep::addWindowsFile("system32\\drivers", f);
+    // The INI names the other service's image by its 8.3 alias.
+    char alias[MAX_PATH];
+    ASSERT_GT(GetShortPathNameA(sweep::addWindowsFile("system32\\drivers", "qxsharedimage.sys").c_str(),
+                                alias, sizeof alias),
+              0u);
+    std::string shared = strrchr(alias, '\\') + 1;
+    sweep::addService("usbvideo", "System32\\drivers\\usbvideo.sys");
+    sweep::addService("barcap", "\\SystemRoot\\System32\\DRIVERS\\QXSHAREDIMAGE.SYS");
+    sweep::addService("qxbase");
+    sweep::addService("qxother", NULL, "qxbase");
+    sweep::addService("qxfilt");
+    std::string imaging = sweep::ImagingClassKey;
+    sweep::setNameList(imaging, "UpperFilters", {"ksthunk", "QXFILT", "other"});
     sweep::addUninstallEntry("QX770Evidence", "QX770 Evidence Drivers");
+    sweep::addUninstallEntry("QX770 Utilities", "QX770 Utilities");
     sweep::writeIni(
         "[1]\nUnInstDrvAppTitle=QX770 Evidence\n"
         "DevIDNum=1\nDevDrvID0=PCI\\VEN_14F1&DEV_8A20\nDevDrvName0=QX770 Evidence Capture\n"
         "DevDrvSYS0=qxevid.sys\n"
-        "ExtDevIDNum=6\nExtDevDrvID0=PCI\\VEN_8086&DEV_2\nExtDevDrvSYS0=igdkmd64.sys\n"
+        "ExtDevIDNum=8\nExtDevDrvID0=PCI\\VEN_8086&DEV_2\nExtDevDrvSYS0=igdkmd64.sys\n"
         "ExtDevDrvID1=HDAUDIO\\FUNC_01\nExtDevDrvName1=High Definition Audio Device\n"
         "ExtDevDrvSYS1=qxhda.sys\n"
         "ExtDevDrvID2=ACPI\\PNP0C0\nExtDevDrvSYS2=qxlid.sys\n"
         "ExtDevDrvID3=USB\\VID_1B80&PID_D499\nExtDevDrvName3=USB Video Device\n"
         "ExtDevDrvID4=USB\\VID_1B80&PID_D498\nExtDevDrvName4=Bar Capture\n"
         "ExtDevDrvID5=PCI\\VEN_14F1&DEV_8A1\nExtDevDrvName5=QX770 Tuner\nExtDevDrvSYS5=qxtuner.sys\n"
-        "DrvUninstRegKeyPath=QX770Evidence\nDrvUninstRegKeyName=QX770 Evidence Drivers\n"
+        "ExtDevDrvID6=USB\\VID_046D&PID_0825\nExtDevDrvName6=QX770 Webcam\nExtDevDrvSYS7=" +
+        shared +
+        "\n"
+        "UnInstServiceNum=3\nUnInstService0=usbvideo\nUnInstService1=qxbase\nUnInstService2=qxfilt\n"
+        "DrvUninstRegKeyPath=QX770 Utilities\nDrvUninstRegKeyName=QX770 Evidence Drivers\n"
         "UnInstDrvPassMsg2=Please restart.\n");
     std::vector<std::string> devicesBefore = sweep::presentHardwareIds();
     sweep::World before = sweep::snapshotWorld();
@@ -479,27 +557,40 @@ TEST_F(NtRun, HostileIniLeavesOtherPackagesDevicesAndTheirDriverKeys)
     ASSERT_TRUE(run.finalBox);
     // The ACPI, HD Audio and tuner entries name files and match no device: their
     // files are the package's to remove. The rest stays.
-    sweep::expectRemoved(sweep::removedRoots(before, sweep::snapshotWorld()),
+    // Only the filter's own name left the class key's list.
+    std::string filters = imaging + "\\:UpperFilters";
+    sweep::expectRemoved(sweep::removedRoots(before, sweep::snapshotWorld(), filters.c_str()),
                          {"system32\\drivers\\qxevid.sys", "system32\\drivers\\qxhda.sys",
                           "system32\\drivers\\qxlid.sys", "system32\\drivers\\qxtuner.sys",
                           std::string(MediaClassKey) + "\\0300",
-                          "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770Evidence"},
+                          "SYSTEM\\CurrentControlSet\\Services\\qxfilt"},
                          EnumKeys);
+    EXPECT_EQ(sweep::nameList(imaging, "UpperFilters"), (std::vector<std::string>{"ksthunk", "other"}));
     EXPECT_EQ(sweep::presentHardwareIds().size() + 1, devicesBefore.size());
     EXPECT_FALSE(hasHardwareId("PCI\\VEN_14F1&DEV_8A20&REV_05"));
     EXPECT_EQ(
         run.finalText,
-        "The uninstallation is not complete. These were left alone:\n"
-        "\nExtDevDrvID0=PCI\\VEN_8086&DEV_2 (too broad to act on)"
-        "\nInfPath hdaudio.inf of class subkey 0301 (used by the present device "
-        "HDAUDIO\\FUNC_01&VEN_10EC&DEV_0662)"
-        "\nInfPath oem36.inf of class subkey 0303 (used by the present device PCI\\VEN_1131&DEV_7133&REV_01)"
-        "\ndevice PCI\\VEN_14F1&DEV_8A10&REV_01 (neither its driver nor its service is the package's)"
-        "\nclass subkey 0301 (the driver key of the present device HDAUDIO\\FUNC_01&VEN_10EC&DEV_0662, not "
-        "the package's)"
-        "\nclass subkey 0302 (the driver key of the present device USB\\VID_046D&PID_0825&REV_0010, not the "
-        "package's)"
-        "\n\nPlease restart.");
+        "The uninstallation is not complete. These were left alone:\n" +
+            listed({"ExtDevDrvID0=PCI\\VEN_8086&DEV_2 (too broad to act on)",
+                    "InfPath hdaudio.inf of class subkey 0301 (used by the present device "
+                    "HDAUDIO\\FUNC_01&VEN_10EC&DEV_0662)",
+                    "InfPath oem36.inf of class subkey 0303 (used by the present device "
+                    "PCI\\VEN_1131&DEV_7133&REV_01)",
+                    "device PCI\\VEN_14F1&DEV_8A10&REV_01 (neither its driver nor its service is the "
+                    "package's)",
+                    "device USB\\VID_046D&PID_0825&REV_0010 (neither its driver nor its service is the "
+                    "package's)",
+                    "c:\\windows\\system32\\drivers\\" + lowered(shared) +
+                        " (the image of the service barcap, which stays)",
+                    "service usbvideo (used by the device USB\\VID_046D&PID_0825&REV_0010, which stays)",
+                    "service qxbase (the service qxother depends on it)",
+                    "class subkey 0301 (the driver key of the present device "
+                    "HDAUDIO\\FUNC_01&VEN_10EC&DEV_0662, not the package's)",
+                    "class subkey 0302 (the driver key of the present device "
+                    "USB\\VID_046D&PID_0825&REV_0010, not the package's)",
+                    "HKLM\\SoftWare\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\QX770 Utilities (its "
+                    "DisplayName is not QX770 Evidence Drivers)"}) +
+            "\n\nPlease restart.");
 }
 
 } // namespace

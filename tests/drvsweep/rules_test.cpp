@@ -80,6 +80,8 @@ TEST(Rules, HardwareIdEntriesNameBusVendorAndDevice)
         {"HID\\VID_046D&PID_", false},
         {"HID\\VID_046D&PID_C52B", true},
         {"ACPI\\PNP0303", true},
+        {"ACPI\\PNP0C", false}, // one character short of the least identity
+        {"ACPI\\PNP0C0", true}, // the least identity, exactly
         {"X\\ABCDEFGH", false},
         {"ROOT\\MEDIA\\0000", false},
         {"ROOT\\\x83\x5C\x83\x5C", false}, // two characters, four bytes
@@ -118,20 +120,26 @@ TEST(Rules, DevicesShowTheyAreThePackagesByDriverOrService)
     DriverEntry entry = {"PCI\\VEN_14F1&DEV_8800", "QX770 Capture", "qxcap.sys", ""};
     struct {
         const char *id, *desc, *service;
+        bool refused; // the service cannot go: Windows' own, or others depend on it
         bool owned;
     } cases[] = {
-        {"PCI\\VEN_14F1&DEV_8800&REV_05", "QX770 Capture", "", true},
-        {"PCI\\VEN_14F1&DEV_8800&REV_05", "qx770 capture (WDM)", "", true},
-        {"PCI\\VEN_14F1&DEV_8800&REV_05", "", "QXCAP", true},
-        {"PCI\\VEN_14F1&DEV_8800&REV_05", "QX770 Captures", "other", false},
-        {"PCI\\VEN_14F1&DEV_8800&REV_05", "Other Capture", "", false},
-        {"PCI\\VEN_14F1&DEV_8800&REV_05", "", "", false},
-        {"PCI\\VEN_14F1&DEV_8900&REV_05", "QX770 Capture", "qxcap", false},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "QX770 Capture", "", false, true},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "qx770 capture (WDM)", "", false, true},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "", "QXCAP", false, true},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "QX770 Captures", "other", false, false},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "Other Capture", "", false, false},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "", "", false, false},
+        {"PCI\\VEN_14F1&DEV_8900&REV_05", "QX770 Capture", "qxcap", false, false},
+        // The INI's service name cannot vouch against the device's driver key,
+        // nor when the service cannot go.
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "Other Capture", "qxcap", false, false},
+        {"PCI\\VEN_14F1&DEV_8800&REV_05", "", "qxcap", true, false},
     };
     for (const auto &c : cases) {
         DeviceEvidence e = {};
         strcpy(e.driverDesc, c.desc);
         strcpy(e.service, c.service);
+        e.serviceRefused = c.refused;
         EXPECT_EQ(DeviceOfEntry(c.id, e, entry, cfg), c.owned)
             << c.id << " / " << c.desc << " / " << c.service;
     }
@@ -291,37 +299,42 @@ TEST(Rules, FinalMessageIsHonestAboutWhatRemains)
     strcpy(cfg.passMsg2, "Reboot.");
     char text[1600];
     Remains none = {};
-    EXPECT_EQ(ComposeFinalMessage(cfg, none, none, none, text, sizeof text), (UINT)MB_ICONINFORMATION);
+    EXPECT_EQ(ComposeFinalMessage(cfg, none, none, none, true, text, sizeof text), (UINT)MB_ICONINFORMATION);
     EXPECT_STREQ(text, "Removed.\n\nReboot.");
-    // Files in use go at the next start: the package is gone then, and the
-    // message says which.
+    // Files in use go at the next start: the package is gone only then.
     Remains atRestart = {};
     NoteRemaining(&atRestart, "c:\\windows\\system32\\drivers\\qx.sys");
-    EXPECT_EQ(ComposeFinalMessage(cfg, none, none, atRestart, text, sizeof text), (UINT)MB_ICONINFORMATION);
-    EXPECT_STREQ(text, "Removed.\n\nThese files are in use and will be removed when Windows restarts:\n"
-                       "\nc:\\windows\\system32\\drivers\\qx.sys\n\nReboot.");
+    EXPECT_EQ(ComposeFinalMessage(cfg, none, none, atRestart, true, text, sizeof text),
+              (UINT)MB_ICONINFORMATION);
+    EXPECT_STREQ(text, "The uninstallation is complete after a restart. These files are in use and will be "
+                       "removed when Windows restarts:\n\nc:\\windows\\system32\\drivers\\qx.sys\n\nReboot.");
 
     Remains some = {};
     for (int i = 0; i < 8; i++)
         NoteRemaining(&some, ("file" + std::to_string(i)).c_str());
     NoteRemaining(&some, "file0"); // met again by a second pass
     EXPECT_EQ(some.count, 8);
-    EXPECT_EQ(ComposeFinalMessage(cfg, some, none, none, text, sizeof text), (UINT)MB_ICONWARNING);
+    EXPECT_EQ(ComposeFinalMessage(cfg, some, none, none, true, text, sizeof text), (UINT)MB_ICONWARNING);
     EXPECT_STREQ(text, "The uninstallation is not complete. These items could not be removed:\n"
                        "\nfile0\nfile1\nfile2\nfile3\nfile4\nfile5\n... and 2 more.\n\nReboot.");
 
     Remains leftAlone = {};
     NoteRemaining(&leftAlone, "ExtDevDrvID0=P (too broad to act on)");
-    EXPECT_EQ(ComposeFinalMessage(cfg, none, leftAlone, atRestart, text, sizeof text), (UINT)MB_ICONWARNING);
+    EXPECT_EQ(ComposeFinalMessage(cfg, none, leftAlone, atRestart, true, text, sizeof text),
+              (UINT)MB_ICONWARNING);
     EXPECT_STREQ(text, "The uninstallation is not complete. These were left alone:\n"
                        "\nExtDevDrvID0=P (too broad to act on)\n\nThese files are in use and will be "
                        "removed when Windows restarts:\n\nc:\\windows\\system32\\drivers\\qx.sys\n\nReboot.");
+    // A run that changed nothing has nothing to restart for.
+    ComposeFinalMessage(cfg, none, leftAlone, none, false, text, sizeof text);
+    EXPECT_STREQ(text, "The uninstallation is not complete. These were left alone:\n"
+                       "\nExtDevDrvID0=P (too broad to act on)");
 
-    // The count gate says why it stopped.
+    // A run that stops says why, and nothing about restarting.
     cfg.deviceCount = 2;
     ComposeStopMessage(cfg, 4, none, text, sizeof text);
     EXPECT_STREQ(text, "Nothing was removed: the devices present do not match those TVQ7Drv.ini names "
-                       "(found 4, expected 2).\n\nReboot.");
+                       "(found 4, expected 2).");
 }
 
 // Windows 9x deletes a file in use at its next start when WININIT.INI's [rename]
@@ -369,6 +382,67 @@ TEST(Rules, StartIsRefusedUnderWow64AndWithoutAdministratorRights)
             ASSERT_NE(text, nullptr) << c.wow64 << c.windows9x << c.administrator;
             EXPECT_EQ(strncmp(text, c.refusal, strlen(c.refusal)), 0) << text;
             EXPECT_NE(strstr(text, "Nothing was changed."), nullptr) << text;
+        }
+    }
+}
+
+// The administrator check asks for BUILTIN\Administrators, and a membership call
+// that fails is no answer. Wine runs every program as an administrator: the
+// membership call is replaced.
+TEST(Rules, AdministratorMeansMemberOfTheAdministratorsGroup)
+{
+    static BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof admins;
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, NULL, admins, &size));
+    // 0: a member of the Administrators alone, 1: of every other group, 2: the
+    // call fails (and says "member").
+    static int account;
+    MembershipCheckFn real = MembershipCheckCall;
+    MembershipCheckCall = [](HANDLE, PSID sid, PBOOL member) WINAPI -> BOOL {
+        *member = (account == 1) != (EqualSid(sid, admins) != FALSE);
+        return account != 2;
+    };
+    for (account = 0; account < 3; account++)
+        EXPECT_EQ(AdminQuery(), account == 0) << account;
+    MembershipCheckCall = real;
+}
+
+// Service images and filter lists as the registry holds them.
+TEST(Rules, ServiceImagesAndFilterLists)
+{
+    struct {
+        const char *imagePath, *file;
+    } images[] = {
+        {"System32\\DRIVERS\\qxcap.sys", "qxcap.sys"},
+        {"\\SystemRoot\\system32\\drivers\\ks.sys", "ks.sys"},
+        {"\"C:\\Program Files\\QX770\\qxsvc.exe\" -service", "qxsvc.exe"},
+        {"C:\\Program Files\\QX770\\qxsvc.exe -k run", "qxsvc.exe"},
+        {"%SystemRoot%\\system32\\svchost.exe -k netsvcs", "svchost.exe"},
+    };
+    for (const auto &i : images) {
+        char file[ENTRY_TEXT];
+        ImageFileName(i.imagePath, file, sizeof file);
+        EXPECT_STREQ(file, i.file) << i.imagePath;
+    }
+    struct {
+        const char *list; // names, each ended by a NUL, then the list's own NUL
+        DWORD size;
+        const char *after;
+        DWORD afterSize;
+    } lists[] = {
+        {"ksthunk\0QXFILT\0other\0", 22, "ksthunk\0other\0", 15},
+        {"qxfilt\0", 8, "", 1},
+        {"qxfilter\0", 10, NULL, 0}, // a longer name is another filter
+        {"qxfilt", 6, "", 1},        // stored without its terminators
+    };
+    for (const auto &l : lists) {
+        char buf[64] = {};
+        memcpy(buf, l.list, l.size);
+        DWORD size = l.size;
+        EXPECT_EQ(RemoveFromNameList(buf, &size, "qxfilt"), l.after != NULL) << l.list;
+        if (l.after) {
+            EXPECT_EQ(size, l.afterSize) << l.list;
+            EXPECT_EQ(memcmp(buf, l.after, l.afterSize), 0) << l.list;
         }
     }
 }

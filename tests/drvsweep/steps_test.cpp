@@ -297,17 +297,32 @@ TEST(Sweep, NonPresentDevicesGoForeignDriverKeysStayAndEveryPositionIsInOrder)
     ASSERT_TRUE(sweep::addDevice(std::string(OldSlot) + "\\2", OldSlot, NULL, "qxsteps"));
     sweep::markNotPresent(std::string(OldSlot) + "\\2");
     ASSERT_TRUE(sweep::addDevice(std::string(Clone) + "\\3", Clone, mediaDriverKey("0901").c_str(), "clone"));
-    sweep::addClassSubkey(sweep::MediaClassKey, "0900", "QX770 Steps Capture", "oem90.inf");
-    sweep::addClassSubkey(sweep::MediaClassKey, "0901", "QX770 Steps Capture", "oem91.inf");
+    // The card's driver key has the alternative's description only.
+    sweep::addClassSubkey(sweep::MediaClassKey, "0900", "Orvane Steps Capture", "oem90.inf");
+    sweep::addClassSubkey(sweep::MediaClassKey, "0901", "Orvane Steps Capture", "oem91.inf");
     std::string clonesInf = sweep::addWindowsFile("inf", "oem91.inf");
     sweep::addWindowsFile("system32\\drivers", "qxsteps.sys");
     static UninstallConfig cfg = {};
     strcpy(cfg.mediaClass, "Yes");
     cfg.deviceCount = 1;
     cfg.devices[0] = entry("PCI\\VEN_14F1&DEV_8F90", "QX770 Steps Capture", "qxsteps.sys");
+    cfg.possibleDeviceCount = 1;
+    cfg.possibleDevices[0] = entry("PCI\\VEN_14F1&DEV_8F90", "Orvane Steps Capture", "qxsteps.sys");
     cfg.serviceCount = 1;
     strcpy(cfg.services[0], "qxsteps");
+    // A file Windows protects, named by its 8.3 alias: its list has long names.
+    std::string inbox = sweep::addWindowsFile("system32", "qxinboxlongname.dll");
+    char alias[MAX_PATH];
+    ASSERT_GT(GetShortPathNameA(inbox.c_str(), alias, sizeof alias), 0u);
+    cfg.extCopyFileCount = 1;
+    strcpy(cfg.extCopyFiles[0], strrchr(alias, '\\') + 1);
+    ASSERT_STRNE(cfg.extCopyFiles[0], "qxinboxlongname.dll");
+    FileProtectedFn realProtection = FileProtectedCall;
+    FileProtectedCall = [](HANDLE, LPCWSTR path) WINAPI -> BOOL {
+        return _wcsicmp(path, L"C:\\windows\\system32\\qxinboxlongname.dll") == 0;
+    };
     LeftAlone = Remains();
+    AtRestart = Remains();
     RecordingBar bar;
     ProgressView view = {NULL, bar.bar_};
     Remains remains = {};
@@ -315,7 +330,13 @@ TEST(Sweep, NonPresentDevicesGoForeignDriverKeysStayAndEveryPositionIsInOrder)
     int found = -1;
     bool ran = SweepNt(cfg, view, &remains, &found);
     DeviceListCall = SetupDiGetClassDevsA;
+    FileProtectedCall = realProtection;
     ASSERT_TRUE(ran) << "found " << found;
+    EXPECT_TRUE(qxt::fileExists(inbox));
+    std::string kept = "c:\\windows\\system32\\" + std::string(cfg.extCopyFiles[0]);
+    LowerText(&kept[0]);
+    EXPECT_TRUE(contains(LeftAlone, (kept + " (protected by Windows)").c_str()));
+    EXPECT_EQ(AtRestart.count, 0);
     EXPECT_FALSE(hasDevice(Card));
     EXPECT_FALSE(hasDevice(OldSlot));
     EXPECT_TRUE(hasDevice(Clone));
@@ -353,14 +374,23 @@ TEST(Registry, KeysThatExistButCannotBeOpenedAreNamed)
     lockKey("SYSTEM\\CurrentControlSet\\Services\\qxdenied");
     lockKey(std::string(sweep::UninstallKey) + "\\QX770Denied");
     lockKey("SOFTWARE\\QxDenied");
+    // A service the service control manager knows goes through it.
+    SC_HANDLE scm = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+    CloseServiceHandle(CreateServiceA(scm, "qxscm", "qxscm", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                      SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                      "system32\\drivers\\qxscm.sys", NULL, NULL, NULL, NULL, NULL));
+    CloseServiceHandle(scm);
+    ASSERT_TRUE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\qxscm"));
     static UninstallConfig cfg = {};
     strcpy(cfg.mediaClass, "Yes");
-    cfg.serviceCount = 2;
+    cfg.serviceCount = 3;
     strcpy(cfg.services[0], "qxdenied");
     strcpy(cfg.services[1], "qxmissing");
+    strcpy(cfg.services[2], "qxscm");
     strcpy(cfg.uninstallKeyPath, "QX770Denied");
     Remains remains = {};
     CleanRegistryNt(cfg, &remains);
+    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\qxscm"));
     HKEY key;
     EXPECT_FALSE(OpenMachineKey("SOFTWARE\\QxDenied", KEY_READ, &key, &remains));
     EXPECT_FALSE(OpenMachineKey("SOFTWARE\\QxMissing", KEY_READ, &key, &remains));
@@ -370,6 +400,35 @@ TEST(Registry, KeysThatExistButCannotBeOpenedAreNamed)
         remains.names[1],
         "HKLM\\SoftWare\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\QX770Denied (access denied)");
     EXPECT_STREQ(remains.names[2], "HKLM\\SOFTWARE\\QxDenied (access denied)");
+}
+
+// Denied for another reason than being in use (its access list, as with
+// TrustedInstaller's files, or its attribute), a file is named and never
+// scheduled: Windows would delete it at its next start. A library mapped by a
+// program is in use, though it may be opened for deletion: it is scheduled.
+TEST(Files, OnlyAFileInUseIsScheduledADeniedOneIsNamed)
+{
+    std::string readOnly = sweep::addWindowsFile("", "qxdenied.exe");
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    char self[MAX_PATH];
+    GetModuleFileNameA(NULL, self, sizeof self);
+    std::string mapped = sweep::windowsDir() + "\\system32\\drivers\\qxmapped.sys";
+    ASSERT_TRUE(CopyFileA(self, mapped.c_str(), FALSE));
+    HMODULE image = LoadLibraryExA(mapped.c_str(), NULL, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(image, nullptr);
+    static UninstallConfig cfg = {};
+    strcpy(cfg.uninstallerFile, "qxdenied.exe"); // the uninstaller keeps its attributes
+    cfg.extDeviceCount = 1;
+    cfg.extDevices[0] = entry("", "", "qxmapped.sys");
+    Remains remains = {};
+    AtRestart = Remains();
+    DeleteDriverFilesNt(cfg, InfPathList(), NULL, ProgressView{NULL, NULL}, &remains);
+    FreeLibrary(image);
+    EXPECT_TRUE(qxt::fileExists(readOnly));
+    ASSERT_EQ(remains.count, 1);
+    EXPECT_STREQ(remains.names[0], "c:\\windows\\qxdenied.exe not removed (access denied)");
+    ASSERT_EQ(AtRestart.count, 1);
+    EXPECT_STREQ(AtRestart.names[0], "c:\\windows\\system32\\drivers\\qxmapped.sys");
 }
 
 // The system may refuse to uninstall an INF (a device still uses its package):
@@ -477,6 +536,7 @@ TEST(Start, WithoutAdministratorRightsNothingChanges)
         *wow64 = FALSE;
         return TRUE;
     };
+    AdminQueryFn realAdmin = AdminQuery;
     AdminQuery = [] { return false; };
     std::thread answer([&] {
         HWND box = qxt::waitForDialog("QX770 Adm", 10000);
@@ -487,6 +547,7 @@ TEST(Start, WithoutAdministratorRightsNothingChanges)
     });
     theApp.InitInstance();
     answer.join();
+    AdminQuery = realAdmin;
     EXPECT_EQ(text, "Removing the drivers needs administrator rights, and this account has none: their files "
                     "and registry keys could not be changed. Nothing was changed.\n\nPlease log on as an "
                     "administrator and run drvsweep again.");

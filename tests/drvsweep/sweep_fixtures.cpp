@@ -152,6 +152,45 @@ void addClassSubkey(const char *classKey, const char *name, const char *desc, co
     }
 }
 
+void addService(const char *name, const char *imagePath, const char *dependsOn)
+{
+    std::string key = std::string("SYSTEM\\CurrentControlSet\\Services\\") + name;
+    ASSERT_TRUE(qxt::regSetDword(HKEY_LOCAL_MACHINE, key.c_str(), "Type", SERVICE_KERNEL_DRIVER));
+    if (imagePath) {
+        ASSERT_TRUE(qxt::regSetString(HKEY_LOCAL_MACHINE, key.c_str(), "ImagePath", imagePath));
+    }
+    if (dependsOn)
+        setNameList(key, "DependOnService", {dependsOn});
+}
+
+void setNameList(const std::string &keyPath, const char *value, const std::vector<std::string> &names)
+{
+    std::string list;
+    for (const std::string &n : names)
+        list += n + '\0';
+    list += '\0';
+    HKEY key;
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL),
+        ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(key, value, 0, REG_MULTI_SZ, (const BYTE *)list.data(), (DWORD)list.size()),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+std::vector<std::string> nameList(const std::string &keyPath, const char *value)
+{
+    char list[1024] = {};
+    DWORD size = sizeof list - 2;
+    std::vector<std::string> names;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), value, RRF_RT_REG_MULTI_SZ, NULL, list, &size) !=
+        ERROR_SUCCESS)
+        return names;
+    for (const char *p = list; *p; p += strlen(p) + 1)
+        names.push_back(p);
+    return names;
+}
+
 void addUninstallEntry(const char *keyName, const char *displayName, REGSAM view)
 {
     std::string path = std::string(UninstallKey) + "\\" + keyName;
@@ -209,30 +248,31 @@ static bool incidental(const std::string &entry)
 }
 
 static void collect(const qxt::Snapshot &before, const qxt::Snapshot &after,
-                    std::vector<std::string> *removed)
+                    std::vector<std::string> *removed, const char *changed)
 {
     qxt::SnapshotDiff d = qxt::diffSnapshots(before, after);
     for (const std::string &a : d.added)
         EXPECT_TRUE(incidental(a)) << "unexpectedly added: " << a;
     for (const std::string &c : d.changed)
-        EXPECT_TRUE(incidental(c)) << "unexpectedly changed: " << c;
+        EXPECT_TRUE(incidental(c) || (changed && _stricmp(c.c_str(), changed) == 0))
+            << "unexpectedly changed: " << c;
     for (const std::string &r : d.removed)
         if (!incidental(r))
             removed->push_back(r);
 }
 
-std::vector<std::string> removedEntries(const World &before, const World &after)
+std::vector<std::string> removedEntries(const World &before, const World &after, const char *changed)
 {
     std::vector<std::string> removed;
-    collect(before.system, after.system, &removed);
-    collect(before.software, after.software, &removed);
-    collect(before.windows, after.windows, &removed);
+    collect(before.system, after.system, &removed, changed);
+    collect(before.software, after.software, &removed, changed);
+    collect(before.windows, after.windows, &removed, changed);
     return removed;
 }
 
-std::set<std::string> removedRoots(const World &before, const World &after)
+std::set<std::string> removedRoots(const World &before, const World &after, const char *changed)
 {
-    std::vector<std::string> removed = removedEntries(before, after);
+    std::vector<std::string> removed = removedEntries(before, after, changed);
     std::set<std::string> all(removed.begin(), removed.end()), roots;
     for (const std::string &r : removed) {
         if (r.find("\\:") != std::string::npos)

@@ -43,6 +43,12 @@ extern const char MediaClass9xKey[];
 extern const char UninstallKey[];
 // A class subkey with a driver description and, when given, an INF path.
 void addClassSubkey(const char *classKey, const char *name, const char *desc, const char *infPath = NULL);
+// A service key as a driver's setup writes it: a kernel driver, with an
+// "ImagePath" and a "DependOnService" list when given.
+void addService(const char *name, const char *imagePath = NULL, const char *dependsOn = NULL);
+// A REG_MULTI_SZ value ("UpperFilters" of a class key, say) of the names given.
+void setNameList(const std::string &keyPath, const char *value, const std::vector<std::string> &names);
+std::vector<std::string> nameList(const std::string &keyPath, const char *value);
 // The package's Uninstall entry, in registry view `view` (0: the one the programs under test see).
 void addUninstallEntry(const char *keyName, const char *displayName, REGSAM view = 0);
 // A file with some content in a folder of the Windows directory ("" for itself).
@@ -55,9 +61,10 @@ struct World {
 World snapshotWorld();
 // Entries removed between two states; fails the test on anything added or changed
 // outside `allowedChanges` (prefixes).
-std::vector<std::string> removedEntries(const World &before, const World &after);
+std::vector<std::string> removedEntries(const World &before, const World &after, const char *changed = NULL);
 // The removed keys and files, without their values, contents and subtrees.
-std::set<std::string> removedRoots(const World &before, const World &after);
+// An entry changed on purpose (a value rewritten) is named by `changed`.
+std::set<std::string> removedRoots(const World &before, const World &after, const char *changed = NULL);
 // Fails the test unless exactly `expected` was removed; roots beginning with
 // `ignored` (device keys the device installer owns) are left out.
 void expectRemoved(const std::set<std::string> &roots, const std::set<std::string> &expected,

@@ -72,8 +72,10 @@ TEST_F(Win98Run, PciPackageWithAlternativeAndStreamDevice)
     CloseHandle(h);
     ASSERT_TRUE(run.dialogShown);
     EXPECT_TRUE(run.finalBox);
-    EXPECT_EQ(run.finalText, "Gone.\n\nThese files are in use and will be removed when Windows restarts:\n"
-                             "\nc:\\windows\\system32\\drivers\\qxaud.sys\n\nRestart.");
+    EXPECT_EQ(run.finalText,
+              "The uninstallation is complete after a restart. These files are in use and will "
+              "be removed when Windows restarts:\n"
+              "\nc:\\windows\\system32\\drivers\\qxaud.sys\n\nRestart.");
     ASSERT_FALSE(run.positions.empty());
     EXPECT_EQ(run.positions.back(), 100);
     for (int p : run.positions)

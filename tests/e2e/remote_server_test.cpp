@@ -229,6 +229,8 @@ class RemoteServer : public ::testing::Test
         }
         for (const char *name : {"RemoteServer", "RemoteServerAnyAddress", "RemoteServerKeepsPointer"})
             qxt::regDeleteValue(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, name);
+        // The check box saved the switch among the user's settings.
+        qxt::regDeleteValue(HKEY_CURRENT_USER, TK_USER_SETTINGS_KEY, "RemoteServer");
     }
     Tunerkey run;
 };
@@ -493,7 +495,7 @@ TEST_F(RemoteServer, AnswersIrsendAndRawCommandsAsLircdDoes)
         std::vector<std::string> reply;
     };
     const Case cases[] = {
-        {"VERSION", {"BEGIN", "VERSION", "SUCCESS", "DATA", "1", "1.0.0", "END"}},
+        {"VERSION", {"BEGIN", "VERSION", "SUCCESS", "DATA", "1", QX_VERSION, "END"}},
         {"LIST QX770 KEY_POWER KEY_1",
          {"BEGIN", "LIST QX770 KEY_POWER KEY_1", "ERROR", "DATA", "1", "bad send packet", "END"}},
     };
@@ -723,7 +725,7 @@ TEST_F(RemoteServer, TheSettingCheckBoxSavesTheSwitchAndStartsOrStopsTheServer)
         qxt::pressButton(dlg, IDOK);
         ASSERT_TRUE(qxt::waitForGone(dlg));
         DWORD stored = 99;
-        EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "RemoteServer", &stored));
+        EXPECT_TRUE(qxt::regGetDword(HKEY_CURRENT_USER, TK_USER_SETTINGS_KEY, "RemoteServer", &stored));
         EXPECT_EQ(stored, want);
         EXPECT_TRUE(qxt::waitUntil([&] { return listening() == (want == 1); }));
         // Winsock is in the process exactly while the server listens.

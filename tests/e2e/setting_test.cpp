@@ -44,7 +44,7 @@ std::vector<std::string> listEntries(HWND dlg)
 DWORD storedDefault()
 {
     DWORD v = 0;
-    qxt::regGetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "DefaultTVAPP", &v);
+    qxt::regGetDword(HKEY_CURRENT_USER, TK_USER_SETTINGS_KEY, "DefaultTVAPP", &v);
     return v;
 }
 

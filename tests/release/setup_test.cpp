@@ -7,14 +7,18 @@
 // scripts/dist.sh into C:\qxdist first (QX_DIST_OUT), so that what is tested is what
 // `make dist` ships, and beside it the same setup as version 0.9.0.
 #include <gtest/gtest.h>
+#include <winsock2.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <tlhelp32.h>
 #include <commctrl.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include "qxtest.h"
 
@@ -28,6 +32,8 @@ const char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Unins
 const char EntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QX770 Utilities";
 const char SettingsKey[] = "SOFTWARE\\Orvane Multimedia\\QX770 Utilities";
 const char RemoteTitle[] = "QX770 Remote Control";
+// tunerkey's main window class; its message boxes share the title.
+const char RemoteClass[] = "QX770 Remote Control";
 
 bool windows64()
 {
@@ -208,8 +214,8 @@ struct Remote {
 Remote findRemote(DWORD ms)
 {
     Remote r;
-    r.window = qxt::waitUntil([&] { return FindWindowA(NULL, RemoteTitle) != NULL; }, ms)
-                   ? FindWindowA(NULL, RemoteTitle)
+    r.window = qxt::waitUntil([&] { return FindWindowA(RemoteClass, NULL) != NULL; }, ms)
+                   ? FindWindowA(RemoteClass, NULL)
                    : NULL;
     DWORD pid = 0;
     if (r.window && GetWindowThreadProcessId(r.window, &pid))
@@ -223,12 +229,13 @@ bool ended(Remote *r)
     if (r->process)
         CloseHandle(r->process);
     r->process = NULL;
-    return done && FindWindowA(NULL, RemoteTitle) == NULL;
+    return done && FindWindowA(RemoteClass, NULL) == NULL;
 }
 
 // The installed programs are this Windows' own build; the Start menu, the Run value
-// and one Uninstall entry are there, each in the registry view of that build.
-void expectInstalled()
+// (unless the log-on start was cleared) and one Uninstall entry are there, each in
+// the registry view of that build.
+void expectInstalled(bool startsAtLogOn = true)
 {
     std::string dir = installDir();
     for (const char *exe : {"tunerkey.exe", "drvsweep.exe"})
@@ -252,8 +259,10 @@ void expectInstalled()
     EXPECT_NE(guide.find("notepad.exe"), std::string::npos) << guide;
 
     std::string run;
-    EXPECT_TRUE(qxt::regGetString(HKEY_LOCAL_MACHINE, RunKey, "tunerkey", &run, nativeView()));
-    EXPECT_EQ(run, "\"" + dir + "\\tunerkey.exe\"");
+    EXPECT_EQ(qxt::regGetString(HKEY_LOCAL_MACHINE, RunKey, "tunerkey", &run, nativeView()), startsAtLogOn);
+    if (startsAtLogOn) {
+        EXPECT_EQ(run, "\"" + dir + "\\tunerkey.exe\"");
+    }
     if (windows64()) {
         EXPECT_FALSE(qxt::regValueExists(HKEY_LOCAL_MACHINE, RunKey, "tunerkey", foreignView()));
     }
@@ -393,14 +402,14 @@ TEST(Setup, InstallsStartsAtLogOnReinstallsAndUninstallsToTheSnapshotBefore)
 
     // An older setup over this version is refused and changes nothing.
     DWORD ms = 0;
-    EXPECT_EQ(runSetup(setupPath("0.9.0"), &ms), 2);
+    EXPECT_EQ(runSetup(setupPath("0.9.0"), &ms), 3);
     expectInstalled();
 
     // A remote-control window that will not close fails the uninstall, in silent mode
     // too, before anything is removed.
     {
-        qxt::MessageRecorder stuck("QX770StuckRemote", RemoteTitle);
-        EXPECT_EQ(runUninstaller(&ms), 2);
+        qxt::MessageRecorder stuck(RemoteClass, RemoteTitle);
+        EXPECT_EQ(runUninstaller(&ms), 4);
         expectInstalled();
     }
 
@@ -419,9 +428,14 @@ TEST(Setup, InstallsStartsAtLogOnReinstallsAndUninstallsToTheSnapshotBefore)
     // tunerkey's settings aside (checked value by value below): whatever else the
     // setup added is gone.
     qxt::Snapshot after = snapshotSystem();
+    // tunerkey writes the user's own under HKCU; the uninstaller keeps them too.
+    const char userSettings[] = "HKCU\\Software\\Orvane Multimedia";
     for (qxt::Snapshot *s : {&before, &after})
         for (auto e = s->begin(); e != s->end();)
-            e = _strnicmp(e->first.c_str(), SettingsKey, strlen(SettingsKey)) ? std::next(e) : s->erase(e);
+            e = _strnicmp(e->first.c_str(), SettingsKey, strlen(SettingsKey)) &&
+                        _strnicmp(e->first.c_str(), userSettings, strlen(userSettings))
+                    ? std::next(e)
+                    : s->erase(e);
     qxt::SnapshotDiff diff = qxt::diffSnapshots(before, after);
     EXPECT_TRUE(diff.empty()) << qxt::describe(diff);
     for (const auto &s : settings) {
@@ -443,4 +457,194 @@ TEST(Setup, InstallsStartsAtLogOnReinstallsAndUninstallsToTheSnapshotBefore)
     CoUninitialize();
 }
 
+BOOL CALLBACK firstGroup(HMODULE, LPCSTR, LPSTR name, LONG_PTR found)
+{
+    *(LPSTR *)found = name;
+    return FALSE;
+}
+
+// Every program that ships (both builds, and the setup): the project's version in
+// its version resource (and in its manifest, for ours), a manifest for today's
+// Windows (each supported system named, DPI aware), and its icon at every size.
+TEST(Setup, EveryShippedProgramCarriesTheVersionTheManifestAndTheIcons)
+{
+    const char *supportedOs[] = {
+        "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+    };
+    const std::string fileVersion = std::string(QX_VERSION) + ".0";
+    struct {
+        std::string path;
+        bool ours; // built here, not by NSIS
+    } programs[] = {
+        {std::string(Dist) + "\\qx770-utilities\\win32\\tunerkey.exe", true},
+        {std::string(Dist) + "\\qx770-utilities\\win32\\drvsweep.exe", true},
+        {std::string(Dist) + "\\qx770-utilities\\x64\\tunerkey.exe", true},
+        {std::string(Dist) + "\\qx770-utilities\\x64\\drvsweep.exe", true},
+        {setupPath(QX_VERSION), false},
+    };
+    for (const auto &p : programs) {
+        SCOPED_TRACE(p.path);
+        DWORD handle = 0, size = GetFileVersionInfoSizeA(p.path.c_str(), &handle);
+        ASSERT_GT(size, 0u);
+        std::vector<char> info(size);
+        ASSERT_TRUE(GetFileVersionInfoA(p.path.c_str(), 0, size, info.data()));
+        VS_FIXEDFILEINFO *fixed = NULL;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueA(info.data(), "\\", (void **)&fixed, &length));
+        char text[64];
+        snprintf(text, sizeof text, "%u.%u.%u.%u", (unsigned)HIWORD(fixed->dwFileVersionMS),
+                 (unsigned)LOWORD(fixed->dwFileVersionMS), (unsigned)HIWORD(fixed->dwFileVersionLS),
+                 (unsigned)LOWORD(fixed->dwFileVersionLS));
+        EXPECT_EQ(text, fileVersion);
+
+        HMODULE module = LoadLibraryExA(p.path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module, (HMODULE)NULL);
+        HRSRC res = FindResourceA(module, MAKEINTRESOURCEA(1), (LPCSTR)RT_MANIFEST);
+        ASSERT_NE(res, (HRSRC)NULL);
+        std::string manifest((const char *)LockResource(LoadResource(module, res)),
+                             SizeofResource(module, res));
+        for (const char *os : supportedOs)
+            EXPECT_NE(manifest.find(os), std::string::npos) << os;
+        EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+        if (p.ours) {
+            EXPECT_NE(manifest.find("version=\"" + fileVersion + "\""), std::string::npos);
+        }
+
+        LPSTR group = NULL;
+        EnumResourceNamesA(module, (LPCSTR)RT_GROUP_ICON, firstGroup, (LONG_PTR)&group);
+        ASSERT_NE(group, (LPSTR)NULL);
+        const BYTE *dir = (const BYTE *)LockResource(
+            LoadResource(module, FindResourceA(module, group, (LPCSTR)RT_GROUP_ICON)));
+        std::vector<int> sizes;
+        for (WORD i = 0; i < *(const WORD *)(dir + 4); ++i) {
+            const BYTE *entry = dir + 6 + 14 * i;
+            if (*(const WORD *)(entry + 6) == 32)
+                sizes.push_back(entry[0] == 0 ? 256 : entry[0]);
+        }
+        std::sort(sizes.begin(), sizes.end());
+        EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 40, 48, 256}));
+        FreeLibrary(module);
+    }
+}
+
+std::string installedVersion()
+{
+    std::string version;
+    qxt::regGetString(HKEY_LOCAL_MACHINE, EntryKey, "DisplayVersion", &version, nativeView());
+    return version;
+}
+
+// An upgrade from the older version, as it meets a user's machine: the log-on start
+// the user cleared, a program file held open, tunerkey showing a box.
+TEST(Setup, AnUpgradeFailsWholeOnAFileInUseClosesTunerkeyBehindItsBoxAndKeepsTheLogOnChoice)
+{
+    CoInitialize(NULL);
+    DWORD ms = 0;
+    ASSERT_EQ(runSetup(setupPath("0.9.0"), &ms), 0);
+    ASSERT_TRUE(qxt::regDeleteValue(HKEY_LOCAL_MACHINE, RunKey, "tunerkey", nativeView()));
+
+    // Held open (by another session's tunerkey, a scanner): nothing is replaced.
+    std::string program = installDir() + "\\tunerkey.exe";
+    std::string old;
+    ASSERT_TRUE(qxt::readFile(installDir() + "\\drvsweep.exe", &old));
+    HANDLE held = CreateFileA(program.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(qxt::writeFile(installDir() + "\\drvsweep.exe", "older"));
+    EXPECT_EQ(runSetup(setupPath(QX_VERSION), &ms), 5);
+    CloseHandle(held);
+    EXPECT_EQ(installedVersion(), "0.9.0");
+    std::string now;
+    EXPECT_TRUE(qxt::readFile(installDir() + "\\drvsweep.exe", &now) && now == "older")
+        << "a file was replaced";
+
+    // tunerkey with its "port in use" box up: the setup closes the program, not the box.
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    SOCKET other = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(other, (sockaddr *)&a, sizeof a), 0);
+    ASSERT_EQ(listen(other, 1), 0);
+    int size = sizeof a;
+    getsockname(other, (sockaddr *)&a, &size);
+    const char userKey[] = "Software\\Orvane Multimedia\\QX770 Utilities";
+    qxt::regSetDword(HKEY_CURRENT_USER, userKey, "RemoteServer", 1);
+    qxt::regSetDword(HKEY_CURRENT_USER, userKey, "RemoteServerPort", ntohs(a.sin_port));
+    qxt::Child child;
+    ASSERT_TRUE(qxt::startProcess("\"" + program + "\"", &child));
+    CloseHandle(child.process);
+    Remote remote = findRemote(30000);
+    ASSERT_TRUE(remote.window);
+    HWND box = NULL;
+    ASSERT_TRUE(qxt::waitUntil([&] { return (box = FindWindowA("#32770", RemoteTitle)) != NULL; }, 10000));
+    EXPECT_EQ(runSetup(setupPath(QX_VERSION), &ms), 0);
+    EXPECT_TRUE(ended(&remote)) << "the setup left tunerkey running";
+    EXPECT_EQ(installedVersion(), QX_VERSION);
+    expectInstalled(false);
+    closesocket(other);
+    WSACleanup();
+    qxt::regDeleteTree(HKEY_CURRENT_USER, "Software\\Orvane Multimedia");
+
+    // A file in use goes at the restart: the entry goes with the rest, and the
+    // exit code says a restart is needed.
+    HANDLE busy = CreateFileA(program.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    EXPECT_EQ(runUninstaller(&ms), 3010);
+    CloseHandle(busy);
+    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, EntryKey, nativeView()));
+    CoUninitialize();
+}
+
 } // namespace
+
+namespace
+{
+
+// The process that started `pid` (it may have ended since).
+DWORD parentOf(DWORD pid)
+{
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 e = {};
+    e.dwSize = sizeof e;
+    DWORD parent = 0;
+    for (BOOL more = Process32First(snap, &e); more && !parent; more = Process32Next(snap, &e))
+        parent = e.th32ProcessID == pid ? e.th32ParentProcessID : 0;
+    CloseHandle(snap);
+    return parent;
+}
+
+} // namespace
+
+// The finish page's "Start tunerkey now", through the pages as a user goes: the
+// setup runs with the administrator's token, so tunerkey is handed to the shell
+// (Explorer), not started as the setup's child.
+TEST(Setup, TheFinishPageStartsTunerkeyThroughTheShell)
+{
+    qxt::Child setup;
+    ASSERT_TRUE(qxt::startProcess("\"" + setupPath(QX_VERSION) + "\"", &setup));
+    HWND main = waitForVisible(NULL, true, "QX770 Utilities Setup", 30000);
+    ASSERT_TRUE(main);
+    // Next on each page once it may be pressed (after the files too), then Finish.
+    qxt::waitUntil(
+        [&] {
+            HWND next = GetDlgItem(main, IDOK);
+            if (IsWindow(main) && IsWindowVisible(next) && IsWindowEnabled(next))
+                qxt::pressButton(main, IDOK);
+            qxt::pumpMessages(500);
+            return !IsWindow(main);
+        },
+        60000);
+    EXPECT_EQ(qxt::waitProcess(&setup, 10000), 0);
+    Remote remote = findRemote(30000);
+    ASSERT_TRUE(remote.window) << "the finish page did not start tunerkey";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(remote.window, &pid);
+    DWORD parent = parentOf(pid);
+    EXPECT_NE(parent, 0u);
+    EXPECT_NE(parent, setup.pid) << "tunerkey is the setup's child";
+    DWORD ms = 0;
+    EXPECT_EQ(runUninstaller(&ms), 0);
+    EXPECT_TRUE(ended(&remote));
+}

@@ -1,6 +1,9 @@
 // The About, Setting and Shut Down dialogs, opened the way the program opens
 // them and answered from a second thread.
 #include <gtest/gtest.h>
+#include <math.h>
+
+#include <algorithm>
 
 #include "shell/shell.h"
 
@@ -32,7 +35,8 @@ TEST(AboutDialog, ShowsTheProgramAndEndsWithOk)
 
 // ---- Setting -------------------------------------------------------------------
 
-static const char *Key = TK_SETTINGS_KEY;
+// What the dialog saves goes to the user's settings.
+static const char *Key = TK_USER_SETTINGS_KEY;
 
 struct SettingRun {
     Texts entries;
@@ -79,7 +83,8 @@ static void install(int homeTheater, int powerVcr, int honestech, int tivra)
 // openings of the dialog within one run do.
 TEST(SettingDialog, ListPreselectionAndSaveRules)
 {
-    qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key);
+    qxt::regDeleteTree(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY);
+    qxt::regDeleteTree(HKEY_CURRENT_USER, Key);
     setDefaultTvApp(1);
     LoadSettings();
 
@@ -93,13 +98,13 @@ TEST(SettingDialog, ListPreselectionAndSaveRules)
 
     // TivraTVR (3) is the second entry.
     setDefaultTvApp(3);
-    qxt::regSetDword(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP", 3);
-    qxt::Snapshot before = qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, Key);
+    qxt::regSetDword(HKEY_CURRENT_USER, Key, "DefaultTVAPP", 3);
+    qxt::Snapshot before = qxt::snapshotRegistry(HKEY_CURRENT_USER, Key);
     run = runSetting(-1, IDOK);
     EXPECT_EQ(run.preselected, 1);
     EXPECT_EQ(settingListIndex(), 1);
     // The choice that already holds writes nothing.
-    qxt::SnapshotDiff d = qxt::diffSnapshots(before, qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, Key));
+    qxt::SnapshotDiff d = qxt::diffSnapshots(before, qxt::snapshotRegistry(HKEY_CURRENT_USER, Key));
     EXPECT_TRUE(d.empty()) << qxt::describe(d);
 
     // Cancel after picking another entry changes nothing.
@@ -107,7 +112,7 @@ TEST(SettingDialog, ListPreselectionAndSaveRules)
     EXPECT_EQ(defaultTvApp(), 3);
     EXPECT_EQ(settingListIndex(), 1);
     DWORD stored = 0;
-    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP", &stored));
+    EXPECT_TRUE(qxt::regGetDword(HKEY_CURRENT_USER, Key, "DefaultTVAPP", &stored));
     EXPECT_EQ(stored, 3u);
 
     // OK with Home Theater: in memory and in the registry.
@@ -115,7 +120,7 @@ TEST(SettingDialog, ListPreselectionAndSaveRules)
     EXPECT_TRUE(run.box.empty()) << run.box;
     EXPECT_EQ(defaultTvApp(), 1);
     EXPECT_EQ(settingListIndex(), 0);
-    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP", &stored));
+    EXPECT_TRUE(qxt::regGetDword(HKEY_CURRENT_USER, Key, "DefaultTVAPP", &stored));
     EXPECT_EQ(stored, 1u);
 
     // An unknown default keeps the remembered entry.
@@ -125,10 +130,10 @@ TEST(SettingDialog, ListPreselectionAndSaveRules)
 
     // The stored value deleted while the program runs: the choice holds in memory,
     // the registry stays without the value, and a box says it was not saved.
-    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP");
+    qxt::regDeleteValue(HKEY_CURRENT_USER, Key, "DefaultTVAPP");
     run = runSetting(1, IDOK);
     EXPECT_EQ(defaultTvApp(), 3);
-    EXPECT_FALSE(qxt::regValueExists(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP"));
+    EXPECT_FALSE(qxt::regValueExists(HKEY_CURRENT_USER, Key, "DefaultTVAPP"));
     EXPECT_EQ(run.box.rfind("The setting could not be saved.", 0), 0u) << run.box;
 }
 
@@ -230,7 +235,10 @@ TEST(Resources, StringsAcceleratorsAndIconGroups)
         int id;
         std::vector<std::pair<int, int>> images;
     } groups[] = {
-        {IDI_PROGRAM, {{16, 4}, {16, 8}, {32, 8}, {32, 24}}},
+        // 32-bit with alpha at every size Windows asks for (0: 256), and 256 colours
+        // for the displays of Windows 98 and NT 4.0.
+        {IDI_PROGRAM,
+         {{16, 32}, {20, 32}, {24, 32}, {32, 32}, {40, 32}, {48, 32}, {0, 32}, {16, 8}, {32, 8}}},
         {IDI_SHUTDOWN, {{32, 4}, {16, 4}}},
     };
 #pragma pack(push, 2)
@@ -253,5 +261,56 @@ TEST(Resources, StringsAcceleratorsAndIconGroups)
             images.push_back({e->width, e->bitCount});
         }
         EXPECT_EQ(images, g.images) << g.id;
+    }
+}
+
+// Relative luminance and contrast ratio as the accessibility guidelines define them.
+static double luminance(BYTE r, BYTE g, BYTE b)
+{
+    auto linear = [](BYTE c) {
+        double v = c / 255.0;
+        return v <= 0.03928 ? v / 12.92 : pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b);
+}
+static double contrast(double a, double b)
+{
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+// The tray's image at 100 to 200 % scaling: the rim of its shape (each opaque pixel
+// beside a not wholly opaque one) reads on the dark taskbar and the light one.
+TEST(Resources, TheTrayImageStandsOutOnTheDarkAndTheLightTaskbar)
+{
+    HMODULE self = GetModuleHandleA(NULL);
+    for (int size : {16, 20, 24, 32}) {
+        int id = LookupIconIdFromDirectoryEx(
+            (PBYTE)LockResource(
+                LoadResource(self, FindResourceA(self, MAKEINTRESOURCEA(IDI_PROGRAM), RT_GROUP_ICON))),
+            TRUE, size, size, LR_DEFAULTCOLOR);
+        HRSRC res = FindResourceA(self, MAKEINTRESOURCEA(id), RT_ICON);
+        ASSERT_NE(res, (HRSRC)NULL) << size;
+        const BITMAPINFOHEADER *h = (const BITMAPINFOHEADER *)LockResource(LoadResource(self, res));
+        ASSERT_EQ(h->biBitCount, 32) << size;
+        ASSERT_EQ(h->biWidth, size);
+        const BYTE *bgra = (const BYTE *)(h + 1);
+        auto alpha = [&](int x, int y) {
+            return x < 0 || y < 0 || x >= size || y >= size ? 0 : bgra[(y * size + x) * 4 + 3];
+        };
+        int rim = 0;
+        for (double taskbar : {luminance(0x20, 0x20, 0x20), luminance(0xF3, 0xF3, 0xF3)}) {
+            for (int y = 0; y < size; ++y) {
+                for (int x = 0; x < size; ++x) {
+                    const BYTE *p = bgra + (y * size + x) * 4;
+                    if (p[3] < 255 ||
+                        std::min({alpha(x - 1, y), alpha(x + 1, y), alpha(x, y - 1), alpha(x, y + 1)}) == 255)
+                        continue;
+                    ++rim;
+                    EXPECT_GE(contrast(luminance(p[2], p[1], p[0]), taskbar), 3.0)
+                        << size << " px at " << x << "," << y;
+                }
+            }
+        }
+        EXPECT_GT(rim, 4 * size) << size;
     }
 }

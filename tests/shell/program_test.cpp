@@ -4,12 +4,15 @@
 
 #include "shell/shell.h"
 
+#include <commctrl.h>
+
 #include "qxtest.h"
 #include "tray_bench.h"
 
 #include <string>
 
-static const char *Key = TK_SETTINGS_KEY;
+// The first start writes its settings for the user.
+static const char *Key = TK_USER_SETTINGS_KEY;
 
 // Starts tunerkey.exe with a show command, as a shell link would.
 static bool startTunerkey(qxt::Child *child, WORD show = SW_SHOWNORMAL)
@@ -29,10 +32,31 @@ static bool stillRunning(const qxt::Child &child)
     return WaitForSingleObject(child.process, 0) == WAIT_TIMEOUT;
 }
 
+static BOOL CALLBACK countBalloon(HWND w, LPARAM n)
+{
+    // A balloon, not the tip of an icon under the pointer.
+    if (IsWindowVisible(w) && qxt::className(w) == "tooltips_class32" &&
+        (GetWindowLongA(w, GWL_STYLE) & TTS_BALLOON))
+        ++*(int *)n;
+    return TRUE;
+}
+
+// Balloons the shell shows now: visible tooltip windows.
+static int visibleBalloons()
+{
+    int n = 0;
+    EnumWindows(countBalloon, (LPARAM)&n);
+    return n;
+}
+
 class Program : public ::testing::Test
 {
   protected:
-    void SetUp() override { qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key); }
+    void SetUp() override
+    {
+        qxt::regDeleteTree(HKEY_CURRENT_USER, Key);
+        qxt::regDeleteTree(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY);
+    }
     void TearDown() override
     {
         if (first.process != NULL && stillRunning(first)) {
@@ -47,15 +71,25 @@ class Program : public ::testing::Test
 
 TEST_F(Program, StartsHiddenInTheTrayClosesTheOlderProgramAndStaysSingle)
 {
-    // An instance in another user's session has no window here, only the mutex it holds.
-    HANDLE elsewhere = CreateMutexA(NULL, FALSE, "Global\\" TK_INSTANCE_MUTEX);
-    ASSERT_NE(elsewhere, (HANDLE)NULL);
-    qxt::Child blocked;
-    ASSERT_TRUE(startTunerkey(&blocked));
-    EXPECT_EQ(qxt::waitProcess(&blocked, 5000), 0);
-    EXPECT_EQ(FindWindowA(TK_WINDOW_CLASS, NULL), (HWND)NULL);
-    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, Key));
-    CloseHandle(elsewhere);
+    // An instance in another user's session has no window here, only the mutex it
+    // holds: open to this user, or refused to him (its default security admits only
+    // its own user), as Windows does.
+    SECURITY_DESCRIPTOR nobody;
+    InitializeSecurityDescriptor(&nobody, SECURITY_DESCRIPTOR_REVISION);
+    ACL empty; // no entry: nobody may open it
+    InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+    SetSecurityDescriptorDacl(&nobody, TRUE, &empty, FALSE);
+    SECURITY_ATTRIBUTES refused = {sizeof refused, &nobody, FALSE};
+    for (SECURITY_ATTRIBUTES *security : {(SECURITY_ATTRIBUTES *)NULL, &refused}) {
+        HANDLE elsewhere = CreateMutexA(security, FALSE, "Global\\" TK_INSTANCE_MUTEX);
+        ASSERT_NE(elsewhere, (HANDLE)NULL);
+        qxt::Child blocked;
+        ASSERT_TRUE(startTunerkey(&blocked));
+        EXPECT_EQ(qxt::waitProcess(&blocked, 5000), 0);
+        EXPECT_EQ(FindWindowA(TK_WINDOW_CLASS, NULL), (HWND)NULL) << (security ? "refused" : "open");
+        EXPECT_FALSE(qxt::regKeyExists(HKEY_CURRENT_USER, Key));
+        CloseHandle(elsewhere);
+    }
 
     qxt::MessageRecorder older("QxOlder", "Rudov Aridur Ezerodo 2.0 (QX770)");
     qxt::MessageRecorder lookalike("QxLookalike", "x Rudov Aridur Ezerodo");
@@ -81,26 +115,36 @@ TEST_F(Program, StartsHiddenInTheTrayClosesTheOlderProgramAndStaysSingle)
     EXPECT_TRUE(lookalike.received(WM_CLOSE).empty());
     EXPECT_TRUE(lookalike.received(WM_DESTROY).empty());
 
+    // This user's first start: one balloon from the icon, remembered for him.
+    EXPECT_TRUE(qxt::waitUntil([] {
+        DWORD shown = 0;
+        return qxt::regGetDword(HKEY_CURRENT_USER, Key, TK_GREETED_VALUE, &shown) && shown == 1;
+    }));
+    // Wine's shell shows a balloon 2 s after it is asked.
+    EXPECT_TRUE(qxt::waitUntil([] { return visibleBalloons() > 0; }, 8000));
+
     // Settings written on this first start.
     DWORD v = 99;
-    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP", &v));
+    EXPECT_TRUE(qxt::regGetDword(HKEY_CURRENT_USER, Key, "DefaultTVAPP", &v));
     EXPECT_EQ(v, 1u);
-    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, Key, "AlwaysRemoteOff", &v));
+    EXPECT_TRUE(qxt::regGetDword(HKEY_CURRENT_USER, Key, "AlwaysRemoteOff", &v));
     EXPECT_EQ(v, 0u);
 
     // A second start ends at once and leaves the registry alone: the key deleted
     // here would be created again by a start that got as far as the settings.
-    qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key);
+    qxt::regDeleteTree(HKEY_CURRENT_USER, Key);
     qxt::Child second;
     ASSERT_TRUE(startTunerkey(&second));
     EXPECT_EQ(qxt::waitProcess(&second, 5000), 0);
-    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, Key));
+    EXPECT_FALSE(qxt::regKeyExists(HKEY_CURRENT_USER, Key));
     EXPECT_TRUE(stillRunning(first));
     EXPECT_EQ(FindWindowA(TK_WINDOW_CLASS, NULL), main);
 }
 
 TEST_F(Program, BothButtonsOpenTheMenuAndExitEndsWithCodeZero)
 {
+    // Greeted before: no balloon comes up over the icon between the clicks.
+    qxt::regSetDword(HKEY_CURRENT_USER, Key, TK_GREETED_VALUE, 1);
     ASSERT_TRUE(startTunerkey(&first));
     HWND main = waitForMainWindow();
     ASSERT_NE(main, (HWND)NULL);
@@ -135,18 +179,28 @@ TEST_F(Program, AlwaysRemoteOffOneEndsTheStartOtherValuesRun)
         bool runs;
     } cases[] = {{1, false}, {2, true}, {0, true}};
     for (const Case &c : cases) {
-        qxt::regSetDword(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP", 1);
-        qxt::regSetDword(HKEY_LOCAL_MACHINE, Key, "AlwaysRemoteOff", c.value);
+        qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "DefaultTVAPP", 1);
+        qxt::regSetDword(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, "AlwaysRemoteOff", c.value);
         qxt::Child run;
         ASSERT_TRUE(startTunerkey(&run));
         if (c.runs) {
             HWND main = waitForMainWindow();
             ASSERT_NE(main, (HWND)NULL) << c.value;
             EXPECT_TRUE(qxt::waitUntil([&] { return trayIconPresent(main, TRAY_ICON_ID); })) << c.value;
+            // The first start that runs greets the user (after 1, which stopped
+            // before); the next one does not. Wine's shell shows a balloon 2 s late.
+            if (c.value == 2) {
+                EXPECT_TRUE(qxt::waitUntil([] { return visibleBalloons() > 0; }, 8000));
+            } else {
+                qxt::pumpMessages(3000);
+                EXPECT_EQ(visibleBalloons(), 0);
+            }
             // Command 31: icon removed, code 0, without the menu.
             PostMessageA(main, WM_COMMAND, 31, 0);
             EXPECT_EQ(qxt::waitProcess(&run, 5000), 0) << c.value;
             EXPECT_FALSE(trayIconPresent(main, TRAY_ICON_ID)) << c.value;
+            // The balloon goes with its icon.
+            EXPECT_TRUE(qxt::waitUntil([] { return visibleBalloons() == 0; }));
         } else {
             EXPECT_EQ(qxt::waitProcess(&run, 5000), 0) << c.value;
         }

@@ -72,3 +72,21 @@ TEST(TrayIcon, RecordHoldsTheFirstLayoutAndABoundedTip)
     addTrayIcon(owner, TRAY_ICON_ID, icon, NULL);
     EXPECT_STREQ(TrayIcon.szTip, "");
 }
+
+// Fast user switching (Windows XP) and Terminal Services (Windows 2000) give every
+// user a session of his own: the instance's name must span them all from 2000 on.
+TEST(SingleInstance, TheNameSpansTheSessionsFromWindows2000On)
+{
+    struct {
+        DWORD platform, major;
+        bool global;
+    } const cases[] = {
+        {VER_PLATFORM_WIN32_WINDOWS, 4, false},                                   // 95, 98, ME
+        {VER_PLATFORM_WIN32_NT, 4, false},      {VER_PLATFORM_WIN32_NT, 5, true}, // 2000, XP
+        {VER_PLATFORM_WIN32_NT, 6, true},       {VER_PLATFORM_WIN32_NT, 10, true},
+    };
+    for (const auto &c : cases)
+        EXPECT_STREQ(instanceMutexName(c.platform, c.major),
+                     c.global ? "Global\\" TK_INSTANCE_MUTEX : TK_INSTANCE_MUTEX)
+            << c.platform << " " << c.major;
+}

@@ -1,32 +1,40 @@
-// The settings store against the real registry of the bench's prefix.
+// The settings store against the real registry of the bench's prefix: the user's
+// settings over the machine's.
 #include <gtest/gtest.h>
+#include <iphlpapi.h>
 
+#include "server/remote_server.h"
 #include "shell/shell.h"
 
 #include "qxtest.h"
 
 #include <string>
 
-static const char *Key = TK_SETTINGS_KEY;
+static const char *Key = TK_USER_SETTINGS_KEY;
+static const char *MachineKey = TK_SETTINGS_KEY;
 
 class Settings : public ::testing::Test
 {
   protected:
     void SetUp() override
     {
-        qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key);
+        qxt::regDeleteTree(HKEY_CURRENT_USER, Key);
+        qxt::regDeleteTree(HKEY_LOCAL_MACHINE, MachineKey);
         setDefaultTvApp(1);
     }
     void TearDown() override
     {
         openSettingsKeyCall = RegOpenKeyExA;
-        qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key);
+        qxt::regDeleteTree(HKEY_CURRENT_USER, Key);
+        qxt::regDeleteTree(HKEY_LOCAL_MACHINE, MachineKey);
     }
 
-    static void setRaw(const char *name, DWORD type, const void *data, DWORD size)
+    static void setRaw(HKEY root, const char *name, DWORD type, const void *data, DWORD size)
     {
         HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, Key, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL), 0);
+        ASSERT_EQ(RegCreateKeyExA(root, root == HKEY_CURRENT_USER ? Key : MachineKey, 0, NULL, 0,
+                                  KEY_ALL_ACCESS, NULL, &key, NULL),
+                  0);
         ASSERT_EQ(RegSetValueExA(key, name, 0, type, (const BYTE *)data, size), 0);
         RegCloseKey(key);
     }
@@ -34,7 +42,7 @@ class Settings : public ::testing::Test
     {
         HKEY key;
         DWORD type = 0;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Key, 0, KEY_READ, &key) == 0) {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, Key, 0, KEY_READ, &key) == 0) {
             RegQueryValueExA(key, name, NULL, &type, NULL, NULL);
             RegCloseKey(key);
         }
@@ -43,12 +51,12 @@ class Settings : public ::testing::Test
     static DWORD stored(const char *name)
     {
         DWORD v = 0xDEAD;
-        qxt::regGetDword(HKEY_LOCAL_MACHINE, Key, name, &v);
+        qxt::regGetDword(HKEY_CURRENT_USER, Key, name, &v);
         return v;
     }
 };
 
-TEST_F(Settings, FirstStartCreatesTheKeyWithDefaults)
+TEST_F(Settings, FirstStartStoresTheDefaultsForTheUserOnly)
 {
     ASSERT_TRUE(LoadSettings());
     EXPECT_EQ(stored("DefaultTVAPP"), 1u);
@@ -56,28 +64,29 @@ TEST_F(Settings, FirstStartCreatesTheKeyWithDefaults)
     EXPECT_EQ(storedType("DefaultTVAPP"), (DWORD)REG_DWORD);
     EXPECT_EQ(defaultTvApp(), 1);
     EXPECT_FALSE(alwaysRemoteOff());
+    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, MachineKey));
 }
 
-TEST_F(Settings, OnlyTheMissingValueIsWritten)
+TEST_F(Settings, OnlyAValueMissingFromBothIsWritten)
 {
-    qxt::regSetDword(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP", 7);
-    qxt::Snapshot before = qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, Key);
+    // The machine's DefaultTVAPP stays the machine's: it is not copied to the user.
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, MachineKey, "DefaultTVAPP", 7);
+    qxt::Snapshot machine = qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, MachineKey);
     LoadSettings();
-    qxt::SnapshotDiff d = qxt::diffSnapshots(before, qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, Key));
-    ASSERT_EQ(d.added.size(), 1u) << qxt::describe(d);
-    EXPECT_NE(d.added[0].find("AlwaysRemoteOff"), std::string::npos) << qxt::describe(d);
-    EXPECT_TRUE(d.changed.empty()) << qxt::describe(d);
     EXPECT_EQ(defaultTvApp(), 7);
+    EXPECT_FALSE(qxt::regValueExists(HKEY_CURRENT_USER, Key, "DefaultTVAPP"));
     EXPECT_EQ(stored("AlwaysRemoteOff"), 0u);
+    qxt::SnapshotDiff d = qxt::diffSnapshots(machine, qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, MachineKey));
+    EXPECT_TRUE(d.empty()) << qxt::describe(d);
 
     // The in-memory choice (not 1) is what a missing DefaultTVAPP is written back with.
-    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP");
+    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, MachineKey, "DefaultTVAPP");
     setDefaultTvApp(3);
     LoadSettings();
     EXPECT_EQ(stored("DefaultTVAPP"), 3u);
 }
 
-TEST_F(Settings, OnlyExactlyOneSwitchesTheProgramOff)
+TEST_F(Settings, OnlyExactlyOneInEitherHiveSwitchesTheProgramOff)
 {
     struct Case {
         DWORD type;
@@ -93,64 +102,125 @@ TEST_F(Settings, OnlyExactlyOneSwitchesTheProgramOff)
         {REG_BINARY, std::string("\1\0", 2), true, false},             // shorter: the rest reads as zero
         {REG_BINARY, std::string("\1\0\0\0\0\0\0\0", 8), false, true}, // longer: missing
     };
-    for (const Case &c : cases) {
-        qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key);
-        setRaw("DefaultTVAPP", REG_DWORD, "\1\0\0\0", 4);
-        setRaw("AlwaysRemoteOff", c.type, c.data.data(), (DWORD)c.data.size());
-        LoadSettings();
-        EXPECT_EQ(alwaysRemoteOff(), c.off) << "type " << c.type << " size " << c.data.size();
-        if (c.rewritten) {
-            EXPECT_EQ(storedType("AlwaysRemoteOff"), (DWORD)REG_DWORD);
-            EXPECT_EQ(stored("AlwaysRemoteOff"), 0u);
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (const Case &c : cases) {
+            SetUp();
+            setRaw(HKEY_LOCAL_MACHINE, "DefaultTVAPP", REG_DWORD, "\1\0\0\0", 4);
+            setRaw(root, "AlwaysRemoteOff", c.type, c.data.data(), (DWORD)c.data.size());
+            LoadSettings();
+            EXPECT_EQ(alwaysRemoteOff(), c.off) << "type " << c.type << " size " << c.data.size();
+            if (c.rewritten) {
+                EXPECT_EQ(storedType("AlwaysRemoteOff"), (DWORD)REG_DWORD);
+                EXPECT_EQ(stored("AlwaysRemoteOff"), 0u);
+            }
         }
+    }
+    // The user's 0 does not overrule the machine's switch, nor the machine's 0 the user's.
+    for (HKEY one : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        SetUp();
+        setRaw(HKEY_LOCAL_MACHINE, "AlwaysRemoteOff", REG_DWORD,
+               one == HKEY_LOCAL_MACHINE ? "\1\0\0\0" : "\0\0\0\0", 4);
+        setRaw(HKEY_CURRENT_USER, "AlwaysRemoteOff", REG_DWORD,
+               one == HKEY_CURRENT_USER ? "\1\0\0\0" : "\0\0\0\0", 4);
+        LoadSettings();
+        EXPECT_TRUE(alwaysRemoteOff()) << (one == HKEY_CURRENT_USER ? "the user's" : "the machine's");
     }
 }
 
-TEST_F(Settings, SaveOverwritesOnlyAnExistingValue)
+TEST_F(Settings, SaveOverwritesOnlyAValueStoredInEitherHive)
 {
+    // The machine's default: the choice goes to the user's settings.
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, MachineKey, "DefaultTVAPP", 2);
     LoadSettings();
     setDefaultTvApp(4);
     EXPECT_TRUE(SaveDefaultApp());
     EXPECT_EQ(stored("DefaultTVAPP"), 4u);
+    DWORD machine = 0;
+    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, MachineKey, "DefaultTVAPP", &machine));
+    EXPECT_EQ(machine, 2u);
 
-    // Deleted while running: every later save fails and writes nothing.
-    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP");
+    // Deleted from both while running: every later save fails and writes nothing.
+    qxt::regDeleteValue(HKEY_CURRENT_USER, Key, "DefaultTVAPP");
+    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, MachineKey, "DefaultTVAPP");
     setDefaultTvApp(2);
     EXPECT_FALSE(SaveDefaultApp());
-    EXPECT_FALSE(qxt::regValueExists(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP"));
+    EXPECT_FALSE(qxt::regValueExists(HKEY_CURRENT_USER, Key, "DefaultTVAPP"));
     EXPECT_EQ(defaultTvApp(), 2);
-
-    qxt::regDeleteTree(HKEY_LOCAL_MACHINE, Key);
-    EXPECT_FALSE(SaveDefaultApp());
-    EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, Key));
 }
 
 // Windows gives a standard user (or an administrator not elevated) read access to
 // the machine's keys and refuses more; Wine grants everything, so the refusal is played.
-static LONG WINAPI refuseFullAccess(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key)
+static LONG WINAPI refuseMachineWrites(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key)
 {
-    if (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY))
+    if (root == HKEY_LOCAL_MACHINE && (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)))
         return ERROR_ACCESS_DENIED;
     return RegOpenKeyExA(root, path, options, access, key);
 }
 
-TEST_F(Settings, ReadAccessAloneReadsWhatIsStoredAndWritesNothing)
+TEST_F(Settings, WithTheMachineKeyReadOnlyTheChoiceOutlastsARestart)
 {
-    qxt::regSetDword(HKEY_LOCAL_MACHINE, Key, "DefaultTVAPP", 3);
-    qxt::regSetDword(HKEY_LOCAL_MACHINE, Key, "AlwaysRemoteOff", 1);
-    openSettingsKeyCall = refuseFullAccess;
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, MachineKey, "DefaultTVAPP", 3);
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, MachineKey, "RemoteServer", 0);
+    qxt::Snapshot before = qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, MachineKey);
+    openSettingsKeyCall = refuseMachineWrites;
     LoadSettings();
     EXPECT_EQ(defaultTvApp(), 3);
-    EXPECT_TRUE(alwaysRemoteOff());
-
-    // A missing value keeps its default and is not written back.
-    qxt::regDeleteValue(HKEY_LOCAL_MACHINE, Key, "AlwaysRemoteOff");
-    qxt::Snapshot before = qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, Key);
-    LoadSettings();
-    EXPECT_FALSE(alwaysRemoteOff());
-    // A save fails.
     setDefaultTvApp(4);
-    EXPECT_FALSE(SaveDefaultApp());
-    qxt::SnapshotDiff d = qxt::diffSnapshots(before, qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, Key));
+    EXPECT_TRUE(SaveDefaultApp());
+    EXPECT_TRUE(writeSetting("RemoteServer", 1));
+    // The next start.
+    setDefaultTvApp(1);
+    LoadSettings();
+    EXPECT_EQ(defaultTvApp(), 4);
+    DWORD on = 0;
+    EXPECT_TRUE(readSetting("RemoteServer", &on));
+    EXPECT_EQ(on, 1u);
+    qxt::SnapshotDiff d = qxt::diffSnapshots(before, qxt::snapshotRegistry(HKEY_LOCAL_MACHINE, MachineKey));
     EXPECT_TRUE(d.empty()) << qxt::describe(d);
+}
+
+// The address the server listens on at `port`, or 0xFFFFFFFF when nothing listens.
+static DWORD listeningAddress(unsigned short port)
+{
+    static BYTE buffer[64 * 1024];
+    MIB_TCPTABLE *table = (MIB_TCPTABLE *)buffer;
+    ULONG size = sizeof buffer;
+    if (GetTcpTable(table, &size, FALSE) != NO_ERROR)
+        return 0xFFFFFFFF;
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        const MIB_TCPROW &row = table->table[i];
+        if (row.dwState == MIB_TCP_STATE_LISTEN && ntohs((u_short)row.dwLocalPort) == port)
+            return ntohl(row.dwLocalAddr);
+    }
+    return 0xFFFFFFFF;
+}
+
+TEST_F(Settings, TheUsersValueComesFirstButOnlyTheMachineOpensTheRemoteToTheNetwork)
+{
+    const unsigned short port = 18765;
+    struct {
+        HKEY anyAddressIn;
+        DWORD address; // where the server listens
+    } const cases[] = {
+        {HKEY_CURRENT_USER, INADDR_LOOPBACK},
+        {HKEY_LOCAL_MACHINE, INADDR_ANY},
+    };
+    HWND window = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
+    for (const auto &c : cases) {
+        SetUp();
+        for (const char *name : {"DefaultTVAPP", "RemoteServer", "RemoteServerPort"})
+            qxt::regSetDword(HKEY_LOCAL_MACHINE, MachineKey, name, 0);
+        qxt::regSetDword(HKEY_CURRENT_USER, Key, "DefaultTVAPP", 4);
+        qxt::regSetDword(HKEY_CURRENT_USER, Key, "RemoteServer", 1);
+        qxt::regSetDword(HKEY_CURRENT_USER, Key, "RemoteServerPort", port);
+        qxt::regSetDword(c.anyAddressIn, c.anyAddressIn == HKEY_CURRENT_USER ? Key : MachineKey,
+                         "RemoteServerAnyAddress", 1);
+        LoadSettings();
+        EXPECT_EQ(defaultTvApp(), 4);
+        startConfiguredServer(window);
+        EXPECT_TRUE(remoteServerListening());
+        EXPECT_EQ(listeningAddress(port), c.address);
+        stopRemoteServer();
+    }
+    DestroyWindow(window);
 }

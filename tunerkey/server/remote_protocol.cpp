@@ -1,6 +1,7 @@
 // What the server says, as pure decisions: the remote's button names, the key
 // line, and the reply packets to the commands a client may send.
 #include "server/remote_server.h"
+#include "common/version.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -38,7 +39,7 @@ const char *const ButtonNames[REMOTE_CODE_COUNT] = {
     "KEY_LEFT",        // 31
 };
 
-const char VERSION_TEXT[] = "1.0.0";
+const char VERSION_TEXT[] = QX_VERSION_TEXT;
 
 // A packet built in a bounded buffer; `failed` once something did not fit.
 struct Packet {

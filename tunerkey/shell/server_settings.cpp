@@ -1,5 +1,5 @@
-// The remote server's settings: its switch, port and address in the program's
-// registry key, the Setting dialog's check box, and starting or stopping it.
+// The remote server's settings: its switch, port and address among the program's
+// settings, the Setting dialog's check box, and starting or stopping it.
 #include "shell/shell.h"
 
 #include "apps/apps.h"
@@ -17,39 +17,16 @@ unsigned short ServerPort = DEFAULT_SERVER_PORT;
 bool ServerAnyAddress = false;
 bool ServerKeepsPointer = false;
 
-bool readNumber(HKEY key, const char *name, DWORD *number)
-{
-    DWORD type = 0, size = sizeof *number;
-    return RegQueryValueExA(key, name, NULL, &type, (BYTE *)number, &size) == ERROR_SUCCESS &&
-           type == REG_DWORD && size == sizeof *number;
-}
-
 void loadServerSettings()
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return;
     DWORD number = 0;
-    ServerOn = readNumber(key, "RemoteServer", &number) && number == 1;
+    ServerOn = readSetting("RemoteServer", &number) && number == 1;
     // A port no socket can have keeps the default.
-    if (readNumber(key, "RemoteServerPort", &number) && number >= 1 && number <= 65535)
+    if (readSetting("RemoteServerPort", &number) && number >= 1 && number <= 65535)
         ServerPort = (unsigned short)number;
-    ServerAnyAddress = readNumber(key, "RemoteServerAnyAddress", &number) && number == 1;
-    ServerKeepsPointer = readNumber(key, "RemoteServerKeepsPointer", &number) && number == 1;
-    RegCloseKey(key);
-}
-
-bool saveServerSwitch(bool on)
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                        NULL, &key, NULL) != ERROR_SUCCESS)
-        return false;
-    DWORD number = on ? 1 : 0;
-    bool saved = RegSetValueExA(key, "RemoteServer", 0, REG_DWORD, (const BYTE *)&number, sizeof number) ==
-                 ERROR_SUCCESS;
-    RegCloseKey(key);
-    return saved;
+    // Opening the remote to the network is an administrator's decision.
+    ServerAnyAddress = readSetting("RemoteServerAnyAddress", &number, SETTING_MACHINE_ONLY) && number == 1;
+    ServerKeepsPointer = readSetting("RemoteServerKeepsPointer", &number) && number == 1;
 }
 
 // Starts the server; a failure is told once, in a box, and the program runs on
@@ -99,7 +76,7 @@ void acceptServerCheckBox(HWND dialog)
     if (on == ServerOn)
         return;
     ServerOn = on;
-    saveServerSwitch(on);
+    writeSetting("RemoteServer", on ? 1 : 0);
     if (on)
         startServer(mainWindow());
     else

@@ -1,4 +1,6 @@
-// The two settings of the program, kept under HKEY_LOCAL_MACHINE.
+// The program's settings: each user's own under HKEY_CURRENT_USER, over the
+// machine's defaults under HKEY_LOCAL_MACHINE, which an administrator or the setup
+// writes. The program runs as the user who starts it and writes only the user's.
 #include "shell/shell.h"
 
 #include "keys/keys.h"
@@ -13,80 +15,67 @@ bool alwaysRemoteOff()
     return AlwaysRemoteOff;
 }
 
-// Whatever type is stored, four bytes are taken as the number; a longer value fails.
-static bool readNumber(HKEY key, const char *name, DWORD *number)
+// One hive's value under the rule's type test; `number` is left alone on failure.
+static bool readIn(HKEY root, const char *path, const char *name, unsigned rule, DWORD *number)
 {
-    DWORD size = sizeof *number;
-    return RegQueryValueExA(key, name, NULL, NULL, (BYTE *)number, &size) == ERROR_SUCCESS;
+    HKEY key;
+    if (openSettingsKeyCall(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD value = 0, type = 0, size = sizeof value;
+    bool read = RegQueryValueExA(key, name, NULL, &type, (BYTE *)&value, &size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    // A longer value fails the read; a shorter one reads as zero in the rest.
+    if (!read || (!(rule & SETTING_ANY_TYPE) && (type != REG_DWORD || size != sizeof value)))
+        return false;
+    *number = value;
+    return true;
 }
 
-static void writeNumber(HKEY key, const char *name, DWORD number)
+bool readSetting(const char *name, DWORD *number, unsigned rule)
 {
-    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&number, sizeof number);
+    if (!(rule & SETTING_MACHINE_ONLY) && readIn(HKEY_CURRENT_USER, TK_USER_SETTINGS_KEY, name, rule, number))
+        return true;
+    return !(rule & SETTING_USER_ONLY) && readIn(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, name, rule, number);
+}
+
+bool writeSetting(const char *name, DWORD number)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, TK_USER_SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
+        return false;
+    bool written =
+        RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&number, sizeof number) == ERROR_SUCCESS;
     RegFlushKey(key);
-}
-
-static bool openSettingsKey(REGSAM access, HKEY *key)
-{
-    return openSettingsKeyCall(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, access, key) == ERROR_SUCCESS;
-}
-
-// Takes the stored values; with `writable`, a missing one is stored with its default.
-static void loadValues(HKEY key, bool writable)
-{
-    DWORD number = 0;
-    if (readNumber(key, "DefaultTVAPP", &number))
-        setDefaultTvApp((int)number);
-    else if (writable)
-        writeNumber(key, "DefaultTVAPP", (DWORD)defaultTvApp());
-    number = 0;
-    if (readNumber(key, "AlwaysRemoteOff", &number))
-        AlwaysRemoteOff = number == 1;
-    else {
-        // Missing or unreadable: the default holds, and is stored when it can be.
-        AlwaysRemoteOff = false;
-        if (writable)
-            writeNumber(key, "AlwaysRemoteOff", 0);
-    }
+    RegCloseKey(key);
+    return written;
 }
 
 bool LoadSettings()
 {
-    HKEY key;
-    if (openSettingsKey(KEY_ALL_ACCESS, &key)) {
-        loadValues(key, true);
-        RegCloseKey(key);
-        return true;
-    }
-    // A standard user, or an administrator not elevated, may read the machine's
-    // settings but not change them: what an administrator stored still holds.
-    if (openSettingsKey(KEY_READ, &key)) {
-        loadValues(key, false);
-        RegCloseKey(key);
-        return true;
-    }
-    // No write access to the machine's settings: run with the defaults, silently.
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, TK_SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        NULL, &key, NULL) != ERROR_SUCCESS)
-        return true;
-    writeNumber(key, "DefaultTVAPP", (DWORD)defaultTvApp());
-    writeNumber(key, "AlwaysRemoteOff", 0);
-    RegCloseKey(key);
+    // Whatever type is stored, four bytes are taken as the number. A value missing
+    // from both hives is written back to the user's with its default.
+    DWORD number = 0;
+    if (readSetting("DefaultTVAPP", &number, SETTING_ANY_TYPE))
+        setDefaultTvApp((int)number);
+    else
+        writeSetting("DefaultTVAPP", (DWORD)defaultTvApp());
+    // Exactly 1 in either hive stops the program: the user's 0 does not overrule the
+    // machine's switch.
+    DWORD user = 0, machine = 0;
+    bool inUser = readSetting("AlwaysRemoteOff", &user, SETTING_ANY_TYPE | SETTING_USER_ONLY);
+    bool inMachine = readSetting("AlwaysRemoteOff", &machine, SETTING_ANY_TYPE | SETTING_MACHINE_ONLY);
+    AlwaysRemoteOff = (inUser && user == 1) || (inMachine && machine == 1);
+    if (!inUser && !inMachine)
+        writeSetting("AlwaysRemoteOff", 0);
     return true;
 }
 
 bool SaveDefaultApp()
 {
-    HKEY key;
-    if (!openSettingsKey(KEY_ALL_ACCESS, &key))
-        return false;
-    // Only an existing value is overwritten: a deleted one stays deleted.
+    // Only a value stored in either hive is overwritten: a deleted one stays deleted.
     DWORD stored = 0;
-    if (!readNumber(key, "DefaultTVAPP", &stored)) {
-        RegCloseKey(key);
+    if (!readSetting("DefaultTVAPP", &stored, SETTING_ANY_TYPE))
         return false;
-    }
-    writeNumber(key, "DefaultTVAPP", (DWORD)defaultTvApp());
-    RegCloseKey(key);
-    return true;
+    return writeSetting("DefaultTVAPP", (DWORD)defaultTvApp());
 }

@@ -22,6 +22,8 @@ bool closeOlderProgram();
 // One instance per machine, whatever the session: the named mutex every instance
 // holds ("Global\" TK_INSTANCE_MUTEX where sessions exist). False when another holds it.
 #define TK_INSTANCE_MUTEX "Orvane QX770 Remote Control"
+// The mutex's name on a Windows of this platform and major version.
+const char *instanceMutexName(DWORD platformId, DWORD majorVersion);
 bool claimSingleInstance();
 // Registers the window class and creates the hidden main window (which opens the
 // capture filter, sets up the pointer limits and adds the tray icon). NULL on failure.
@@ -51,6 +53,15 @@ bool onTaskbarCreated(UINT msg);
 // Re-sends the unchanged record.
 bool refreshTrayIcon();
 bool removeTrayIcon(HWND window, UINT id);
+// The size of the notification record that carries a balloon for a shell32 of this
+// major version; 0 for a shell that shows none (before Windows 2000 and Me).
+DWORD balloonRecordSize(DWORD shellMajorVersion);
+// A balloon from the tray icon; false when the shell takes none.
+bool showTrayBalloon(const char *title, const char *text);
+// At a user's first start, one balloon saying the remote is ready and where its icon
+// is; remembered among his settings as TK_GREETED_VALUE 1, and never shown again.
+#define TK_GREETED_VALUE "ReadyBalloonShown"
+void greetFirstStart();
 // Message 1001 of the main window: lParam is the mouse message.
 void onTrayCallback(HWND window, LPARAM mouseMessage);
 // The popup menu: Home Theater (only when installed, checked when running),
@@ -63,24 +74,44 @@ void showTrayMenu(HWND window);
 void destroyTrayMenu();
 
 // ---- settings (settings.cpp) -------------------------------------------------------
+// The machine's defaults (HKEY_LOCAL_MACHINE), and each user's own settings
+// (HKEY_CURRENT_USER), which come first.
 #define TK_SETTINGS_KEY "SOFTWARE\\Orvane Multimedia\\QX770 Utilities"
+#define TK_USER_SETTINGS_KEY "Software\\Orvane Multimedia\\QX770 Utilities"
 
-// Reads DefaultTVAPP and AlwaysRemoteOff, writing back whatever is missing; where
-// only read access is granted, reads them and writes nothing.
+// How readSetting takes a value (flags, 0 for the usual rule).
+enum {
+    // Any type up to four bytes counts as the number; by default only a REG_DWORD.
+    SETTING_ANY_TYPE = 1,
+    // An administrator's decision: the machine's value alone counts.
+    SETTING_MACHINE_ONLY = 2,
+    SETTING_USER_ONLY = 4,
+};
+// One setting: the user's value when stored, else the machine's. False (and
+// `number` unchanged) when neither hive has one.
+bool readSetting(const char *name, DWORD *number, unsigned rule = 0);
+// Stores a REG_DWORD among the user's settings; the machine's are never written.
+bool writeSetting(const char *name, DWORD number);
+
+// Reads DefaultTVAPP and AlwaysRemoteOff (1 in either hive stops the program),
+// writing a value missing from both back to the user's settings.
 bool LoadSettings();
-// Overwrites the stored DefaultTVAPP with the one in memory; only an existing value.
+// Stores the DefaultTVAPP in memory as the user's; only while one is stored.
 bool SaveDefaultApp();
 bool alwaysRemoteOff();
-// How the settings key is opened (RegOpenKeyExA); tests replace it to refuse full
-// access, as Windows does for a standard user: Wine grants every access.
+// How the settings keys are opened for reading (RegOpenKeyExA); tests replace it,
+// to refuse the machine's key as Windows can.
 typedef LONG(WINAPI *OpenKeyCall)(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key);
 extern OpenKeyCall openSettingsKeyCall;
 
 // ---- dialogs (dialog_placement.cpp, setting_list.cpp, *_dialog.cpp) ----------------------
 // Where the dialogs go for a full-screen width; false for a width not in the table.
 bool dialogPlacementFor(int fullScreenWidth, POINT *position);
+// Where a dialog of this size goes centred in `area` (its top left kept inside).
+POINT centredIn(const RECT &area, int width, int height);
 // Moves the dialog (and makes it topmost) when the screen width is in the table;
-// `alwaysTopmost` makes it topmost on any other width too, where it stays put.
+// on any other width centres it on the work area of the pointer's monitor, topmost
+// only with `alwaysTopmost`.
 void applyDialogPlacement(HWND dialog, bool alwaysTopmost = false);
 
 // The Setting dialog's list: the installed key-driven applications, in the order

@@ -19,14 +19,19 @@ bool closeOlderProgram()
     return true;
 }
 
-bool claimSingleInstance()
+const char *instanceMutexName(DWORD platformId, DWORD majorVersion)
 {
     // The "Global\" namespace spans the sessions of fast user switching and
     // Terminal Services, from Windows 2000 on; NT 4.0 and Windows 9x have one
     // session and take no backslash in an object's name.
+    bool sessions = platformId == VER_PLATFORM_WIN32_NT && majorVersion >= 5;
+    return sessions ? "Global\\" TK_INSTANCE_MUTEX : TK_INSTANCE_MUTEX;
+}
+
+bool claimSingleInstance()
+{
     OSVERSIONINFOA v = WindowsVersion();
-    bool sessions = v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion >= 5;
-    HANDLE mutex = CreateMutexA(NULL, FALSE, sessions ? "Global\\" TK_INSTANCE_MUTEX : TK_INSTANCE_MUTEX);
+    HANDLE mutex = CreateMutexA(NULL, FALSE, instanceMutexName(v.dwPlatformId, v.dwMajorVersion));
     if (mutex == NULL) {
         // Another user's instance holds it (its default security admits only that
         // user); any other failure leaves the window check alone to decide.
@@ -50,6 +55,7 @@ bool finishStartup(HWND window)
     // Hidden whatever show command the program was started with.
     ShowWindow(window, SW_HIDE);
     UpdateWindow(window);
+    greetFirstStart();
     // Without the filter nothing is polled; a tray click reports it instead.
     if (captureFilterFound()) {
         startPollTimer(window);

@@ -50,8 +50,13 @@ static bool showTrayIcon()
 
 static void CALLBACK retryTrayIcon(HWND window, UINT, UINT_PTR id, DWORD)
 {
-    if (!TrayIconWanted || showTrayIcon() || --TrayRetriesLeft <= 0)
+    bool shown = TrayIconWanted && showTrayIcon();
+    if (!TrayIconWanted || shown || --TrayRetriesLeft <= 0)
         KillTimer(window, id);
+    // A start at log-on may come before the shell: the first start's balloon waits
+    // for the icon.
+    if (shown)
+        greetFirstStart();
 }
 
 static void keepTrayIcon()
