@@ -4,8 +4,12 @@
 //   run through the real program;
 // - the program's CPU time over 60 s of polling, idle and with a key held down,
 //   against a bare program issuing the same capture requests every 65 ms, and
-//   with the remote server on and eight clients connected against it off.
+//   with the remote server on and eight clients connected against it off;
+// - the same latency with no user key map and with one of 64 sections, and the
+//   time the parser takes over a 64 KB key map.
 #include <winsock2.h>
+
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +21,7 @@
 
 #include "card_client.h"
 #include "host_process.h"
+#include "keymap/keymap.h"
 #include "qxtest.h"
 
 namespace
@@ -79,8 +84,8 @@ LRESULT CALLBACK clientSinkProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     return 0;
 }
 
-// The server's port: one no other program has, since other benches and tests on
-// the machine run servers of their own.
+// A port no other program has: a bench of another build, in another prefix, may be
+// serving the remote on this machine at the same time.
 unsigned short serverPort = 0;
 
 bool connectClients(HWND sink)
@@ -100,20 +105,9 @@ bool connectClients(HWND sink)
 
 void setServer(DWORD on)
 {
-    if (serverPort == 0) {
-        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in a = {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int size = sizeof a;
-        bind(s, (sockaddr *)&a, sizeof a);
-        getsockname(s, (sockaddr *)&a, &size);
-        closesocket(s);
-        serverPort = ntohs(a.sin_port);
-    }
-    const char *key = "SOFTWARE\\Orvane Multimedia\\QX770 Utilities";
-    qxt::regSetDword(HKEY_LOCAL_MACHINE, key, "RemoteServer", on);
-    qxt::regSetDword(HKEY_LOCAL_MACHINE, key, "RemoteServerPort", serverPort);
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane Multimedia\\QX770 Utilities", "RemoteServer", on);
+    qxt::regSetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane Multimedia\\QX770 Utilities", "RemoteServerPort",
+                     serverPort);
 }
 
 bool startTunerkey(qxt::Child *program)
@@ -188,6 +182,50 @@ DWORD phaseMs()
     return (DWORD)(seconds > 0 ? seconds : 60) * 1000;
 }
 
+// The user's key map, where tunerkey reads it.
+std::string userKeymapPath()
+{
+    char folder[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(NULL, folder, CSIDL_APPDATA, TRUE);
+    std::string dir = std::string(folder) + "\\QX770 Utilities";
+    CreateDirectoryA(dir.c_str(), NULL);
+    return dir + "\\keymap.ini";
+}
+
+// A key map of 64 sections, each found by its program's file and any title and
+// binding every key it may: each press holds the foreground window against all of
+// them. Comment lines fill it to `bytes`.
+std::string bigKeymap(size_t bytes)
+{
+    std::string text;
+    for (int s = 0; s < KEYMAP_SECTION_LIMIT; ++s) {
+        text += "[Player " + std::to_string(s) + "]\r\nexe = player" + std::to_string(s) +
+                ".exe\r\ntitle = *\r\n";
+        for (int code = 0; code < KEYMAP_CODE_COUNT; ++code)
+            if (code != 15 && code != 18)
+                text += std::to_string(code) + " = command " + std::to_string(40000 + code) + "\r\n";
+    }
+    while (text.size() + 40 < bytes)
+        text += "; a comment line that fills the file ..\r\n";
+    return text;
+}
+
+// Card press to the PowerVCR window's receipt, for digits at uneven gaps.
+std::vector<double> windowLatency(HANDLE card, int presses)
+{
+    std::vector<double> out;
+    for (int i = 0; i < presses; ++i) {
+        int code = 1 + i % 9;
+        lastKey = 0;
+        LONGLONG t0 = now();
+        simcard_command(card, SIM_CMD_KEY_DOWN, (unsigned)code, 1, 0, 0);
+        if (qxt::waitUntil([&] { return lastKey == (WPARAM)(0x30 + code); }, 1000) && i >= 10)
+            out.push_back(msBetween(t0, lastKeyAt));
+        qxt::pumpMessages(80 + rand() % 120);
+    }
+    return out;
+}
+
 // What one send of a key line costs under Wine on its own: wall time a send over
 // 10,000 of them on a loopback socket, drained as they come.
 double microsecondsASend()
@@ -223,6 +261,36 @@ double microsecondsASend()
 
 } // namespace
 
+TEST(KeyBench, ParseTimeOfA64KilobyteKeymap)
+{
+    QueryPerformanceFrequency(&frequency);
+    std::string text = bigKeymap(KEYMAP_FILE_LIMIT);
+    static Keymap map;
+    const int RUNS = 200;
+    std::vector<double> ms;
+    for (int i = 0; i < RUNS; ++i) {
+        LONGLONG t0 = now();
+        parseKeymap(text.data(), text.size(), &map);
+        ms.push_back(msBetween(t0, now()));
+    }
+    ASSERT_EQ(map.sectionCount, KEYMAP_SECTION_LIMIT);
+    ASSERT_EQ(map.problemCount, 0);
+    printf("keymap parse of a %zu-byte file (64 sections, 30 keys each): n=%d p50=%.2f ms max=%.2f ms\n",
+           text.size(), RUNS, percentile(ms, 0.5), percentile(ms, 1.0));
+    // The look-up of a window's program that a press pays once in five seconds.
+    for (auto way : {exeByToolhelp, exeByPsapi}) {
+        std::vector<double> lookup;
+        char exe[64];
+        for (int i = 0; i < 50; ++i) {
+            LONGLONG t0 = now();
+            ASSERT_TRUE(way(GetCurrentProcessId(), exe, sizeof exe));
+            lookup.push_back(msBetween(t0, now()));
+        }
+        printf("program of a window by %s: n=50 p50=%.2f ms max=%.2f ms\n",
+               way == exeByToolhelp ? "Toolhelp" : "psapi", percentile(lookup, 0.5), percentile(lookup, 1.0));
+    }
+}
+
 TEST(KeyBench, LatencyAndCpuTime)
 {
     QueryPerformanceFrequency(&frequency);
@@ -248,6 +316,7 @@ TEST(KeyBench, LatencyAndCpuTime)
                                 wc.hInstance, NULL);
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
+    serverPort = qxt::freePort();
 
     qxt::Child program, bare;
     setServer(1);
@@ -283,10 +352,12 @@ TEST(KeyBench, LatencyAndCpuTime)
         qxt::pumpMessages(80 + rand() % 120);
     }
     ASSERT_FALSE(latency.empty());
+    // A press is late when it waited past the poll that read it: one period and 10 ms.
+    int late = (int)std::count_if(latency.begin(), latency.end(), [](double ms) { return ms > 75.0; });
     printf("key latency, card press to window receipt: n=%zu p50=%.1f ms p99=%.1f ms max=%.1f ms "
-           "missed=%d (goal: p99 <= 70 ms)\n",
+           "missed=%d late=%d (goal: p99 <= 70 ms, max <= 75 ms, one poll + 10 ms)\n",
            latency.size(), percentile(latency, 0.5), percentile(latency, 0.99), percentile(latency, 1.0),
-           missed);
+           missed, late);
     ASSERT_FALSE(socketLatency.empty());
     printf("key latency, card press to a server client's socket (8 clients): n=%zu p50=%.1f ms p99=%.1f ms "
            "max=%.1f ms missed=%d (goal: p99 <= 71 ms, the poll + 6 ms)\n",
@@ -331,6 +402,7 @@ TEST(KeyBench, LatencyAndCpuTime)
            "(goal <= 1.05)\n",
            seconds, serverCpu.held, programCpu.held,
            programCpu.held > 0 ? serverCpu.held / programCpu.held : 0.0);
+
     // What the server adds with a key held, shared out over its sends: one line to
     // each of the 8 clients a read.
     long sends = heldReads * CLIENTS;
@@ -340,6 +412,50 @@ TEST(KeyBench, LatencyAndCpuTime)
            microsecondsASend());
     DestroyWindow(sink);
     WSACleanup();
+    DestroyWindow(receiver);
+    CloseHandle(card);
+}
+
+TEST(KeyBench, LatencyWithAUserKeymap)
+{
+    QueryPerformanceFrequency(&frequency);
+    HANDLE card = simcard_open();
+    ASSERT_NE(card, INVALID_HANDLE_VALUE);
+    simcard_command(card, SIM_CMD_RESET, 0, 0, 0, 0);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = receiverProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "PowerVCR II Taurus";
+    RegisterClassA(&wc);
+    HWND receiver = CreateWindowExA(0, wc.lpszClassName, "PowerVCR II", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                    NULL, NULL, wc.hInstance, NULL);
+    ASSERT_NE(receiver, (HWND)NULL);
+    ShowWindow(receiver, SW_SHOW);
+    setServer(0);
+    qxt::Child program;
+    srand(11);
+    // The same presses with no user file and with one of 64 sections (the shipped
+    // file beside the program in both runs).
+    std::vector<double> keymapLatency[2];
+    for (int withFile = 0; withFile < 2; ++withFile) {
+        std::string path = userKeymapPath();
+        DeleteFileA(path.c_str());
+        if (withFile) {
+            ASSERT_TRUE(qxt::writeFile(path, bigKeymap(0)));
+        }
+        ASSERT_TRUE(startTunerkey(&program));
+        SetForegroundWindow(receiver);
+        keymapLatency[withFile] = windowLatency(card, 160);
+        endTunerkey(&program);
+        ASSERT_FALSE(keymapLatency[withFile].empty());
+    }
+    DeleteFileA(userKeymapPath().c_str());
+    double p99None = percentile(keymapLatency[0], 0.99), p99Map = percentile(keymapLatency[1], 0.99);
+    printf(
+        "key latency with no user key map: n=%zu p50=%.1f ms p99=%.1f ms; with 64 sections: n=%zu p50=%.1f "
+        "ms p99=%.1f ms; difference %.1f ms (goal: p99 within 2 ms)\n",
+        keymapLatency[0].size(), percentile(keymapLatency[0], 0.5), p99None, keymapLatency[1].size(),
+        percentile(keymapLatency[1], 0.5), p99Map, p99Map - p99None);
     DestroyWindow(receiver);
     CloseHandle(card);
 }

@@ -28,6 +28,10 @@ for build in "win32 $bin32 PE32 i686-w64-mingw32" "x64 $bin64 PE32+ x86_64-w64-m
     "$prefix-strip" -o "$stage/$folder/$exe" "$bin/$exe"
   done
 done
+# The shipped key maps beside each build's tunerkey, with CRLF line ends for Notepad.
+for folder in win32 x64; do
+  sed 's/\r*$/\r/' "$repo/tunerkey/resources/keymap.ini" >"$stage/$folder/keymap.ini"
+done
 # Windows 98 SE and NT 4.0 must be able to load the 32-bit programs.
 bash "$repo/scripts/check-imports.sh" "${programs[@]/#/$stage/win32/}" || { echo "dist: see the imports above" >&2; exit 1; }
 cp "$repo/README.md" "$stage/README.md"

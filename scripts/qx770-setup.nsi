@@ -213,6 +213,8 @@ Section "Programs, guide and Start menu folder" SecProgram
     File "${STAGE}/win32/drvsweep.exe"
   ${EndIf}
   File "/oname=GUIDE.md" "${GUIDE}"
+  ; The shipped key maps; the user's own live in the profile and are never touched.
+  File "${STAGE}/win32/keymap.ini"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateDirectory "${STARTMENU}"
@@ -316,6 +318,7 @@ Section "un.Programs, guide and Start menu folder" UnSecProgram
   Delete /REBOOTOK "$INSTDIR\tunerkey.exe"
   Delete /REBOOTOK "$INSTDIR\drvsweep.exe"
   Delete /REBOOTOK "$INSTDIR\GUIDE.md"
+  Delete /REBOOTOK "$INSTDIR\keymap.ini"
   Delete /REBOOTOK "$INSTDIR\uninstall.exe"
   ${If} ${Errors}
     MessageBox MB_ICONSTOP "Some files of ${PRODUCT} in $INSTDIR could not be removed. ${PRODUCT} stays listed among the installed programs; uninstall it again once they are free." /SD IDOK

@@ -7,7 +7,12 @@
 // Configuration: "standin.ini" beside the executable (section [standin]; this is
 // how a copy started by WinExec, which passes no arguments, learns its role), then
 // the command line, which overrides it:
-//   --role NAME     powervcr, honestech, tivra, hometheater, windvd, winrip
+//   --role NAME     powervcr, honestech, tivra, hometheater, windvd, winrip, or
+//                   player: any other program (a media player, copied under its
+//                   exe name), which logs WM_APPCOMMAND and WM_COMMAND too
+//   --media-hotkeys register the keyboard's media keys as hot keys, as players
+//                   that follow them in the background do (ids 11 to 17: play/pause,
+//                   stop, next, previous, volume up, volume down, mute)
 //   --log PATH      log file (default: standin.log beside the executable)
 //   --title TEXT    main window title in place of the role's
 //   --class NAME    main window class in place of the role's
@@ -18,7 +23,7 @@
 //                   application that saves first: it sends a message to every other
 //                   top-level window (as one that tells the others it goes) and
 //                   then stays, logging what reaches it, until it goes
-// The ini keys are role, log, title, class, video, stay, lifetime, closedelay.
+// The ini keys are role, log, title, class, video, stay, lifetime, closedelay, mediahotkeys.
 //
 // Each role ends on its application's own close signal, as the drivers send it:
 // Ctrl+X (powervcr, honestech), command 1 (tivra), Alt+Ctrl+Shift+F8
@@ -32,6 +37,8 @@
 //   KEYDOWN|KEYUP|SYSKEYDOWN|SYSKEYUP|CHAR|SYSCHAR WIN 0xWPARAM 0xLPARAM MODS
 //       MODS: the held modifiers as letters A(lt) C(trl) S(hift), or "-"
 //   CMD WIN WPARAM LPARAM          message 3024 (decimal)
+//   APPCOMMAND WIN CMD             WM_APPCOMMAND, its command (decimal)
+//   COMMAND WIN ID                 WM_COMMAND, its id (decimal; player only)
 //   HOTKEY WIN ID                  WM_HOTKEY (decimal id); NOHOTKEY ID: not registered
 //   CLOSING                        the close signal came: the window goes after the delay
 //   CLOSE WIN                      WM_CLOSE received
@@ -53,7 +60,7 @@ namespace
 const UINT COMMAND_MESSAGE = WM_USER + 2000;
 const UINT MARK_MESSAGE = WM_APP + 1;
 
-enum CloseSignal { CLOSE_CTRL_X, CLOSE_COMMAND_1, CLOSE_ALT_CTRL_SHIFT_F8, CLOSE_X_KEYDOWN };
+enum CloseSignal { CLOSE_CTRL_X, CLOSE_COMMAND_1, CLOSE_ALT_CTRL_SHIFT_F8, CLOSE_X_KEYDOWN, CLOSE_NONE };
 
 struct Role {
     const char *name;
@@ -70,7 +77,12 @@ const Role roles[] = {
     {"hometheater", "StandinHomeTheater", "Home Theater", false, CLOSE_ALT_CTRL_SHIFT_F8},
     {"windvd", "StandinWinDVD", "InterVideo WinDVD 4", true, CLOSE_X_KEYDOWN},
     {"winrip", "StandinWinRip", "WinRip", false, CLOSE_X_KEYDOWN},
+    {"player", "StandinPlayer", "Standin Player", false, CLOSE_NONE},
 };
+
+const UINT MediaHotKeys[] = {VK_MEDIA_PLAY_PAUSE, VK_MEDIA_STOP,  VK_MEDIA_NEXT_TRACK, VK_MEDIA_PREV_TRACK,
+                             VK_VOLUME_UP,        VK_VOLUME_DOWN, VK_VOLUME_MUTE};
+const int FIRST_MEDIA_HOTKEY = 11;
 
 const char CHILD_CLASS[] = "StandinChild";
 
@@ -81,6 +93,7 @@ struct Options {
     char windowClass[128];
     bool video;
     bool stay;
+    bool mediaHotKeys;
     DWORD lifetime;
     DWORD closeDelay;
 };
@@ -156,6 +169,8 @@ bool isCloseSignal(UINT msg, WPARAM w, LPARAM l)
         return msg == WM_KEYDOWN && w == 'X' && l == 0x002D0001;
     case CLOSE_COMMAND_1:
         return msg == COMMAND_MESSAGE && w == 1;
+    case CLOSE_NONE:
+        return false;
     }
     return false;
 }
@@ -230,6 +245,14 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (isCloseSignal(msg, wParam, lParam))
             closeSignalled();
         return 0;
+    case WM_APPCOMMAND:
+        logLine("APPCOMMAND %s %u", windowName(hwnd), (unsigned)GET_APPCOMMAND_LPARAM(lParam));
+        return TRUE;
+    case WM_COMMAND:
+        if (role->close != CLOSE_NONE)
+            break;
+        logLine("COMMAND %s %u", windowName(hwnd), (unsigned)LOWORD(wParam));
+        return 0;
     case MARK_MESSAGE:
         logLine("MARK %lu", (unsigned long)wParam);
         return 0;
@@ -279,6 +302,7 @@ void readIni(const char *exeDir)
     GetPrivateProfileStringA("standin", "class", "", opt.windowClass, sizeof opt.windowClass, ini);
     opt.video = GetPrivateProfileIntA("standin", "video", 0, ini) != 0;
     opt.stay = GetPrivateProfileIntA("standin", "stay", 0, ini) != 0;
+    opt.mediaHotKeys = GetPrivateProfileIntA("standin", "mediahotkeys", 0, ini) != 0;
     opt.lifetime = GetPrivateProfileIntA("standin", "lifetime", 120000, ini);
     opt.closeDelay = GetPrivateProfileIntA("standin", "closedelay", 0, ini);
 }
@@ -294,6 +318,8 @@ void readArguments()
             opt.video = true;
         else if (strcmp(a, "--stay") == 0)
             opt.stay = true;
+        else if (strcmp(a, "--media-hotkeys") == 0)
+            opt.mediaHotKeys = true;
         else if (next == NULL)
             break;
         else if (strcmp(a, "--role") == 0)
@@ -370,6 +396,10 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
         if (!RegisterHotKey(mainWindow, HOTKEY_CLOSE, all, VK_F8))
             logLine("NOHOTKEY %d", HOTKEY_CLOSE);
     }
+    if (opt.mediaHotKeys)
+        for (int i = 0; i < (int)(sizeof MediaHotKeys / sizeof MediaHotKeys[0]); ++i)
+            if (!RegisterHotKey(mainWindow, FIRST_MEDIA_HOTKEY + i, 0, MediaHotKeys[i]))
+                logLine("NOHOTKEY %d", FIRST_MEDIA_HOTKEY + i);
     if (opt.lifetime != 0)
         SetTimer(mainWindow, LIFETIME_TIMER, opt.lifetime, NULL);
     ShowWindow(mainWindow, show == SW_HIDE ? SW_SHOW : show);

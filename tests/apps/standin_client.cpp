@@ -154,11 +154,14 @@ HWND waitForMainWindow(const std::string &log, DWORD ms)
     return w;
 }
 
-bool start(const std::string &args, const std::string &log, Running *r)
+bool start(const std::string &args, const std::string &log, Running *r, const std::string &exe)
 {
     DeleteFileA(log.c_str());
     r->log = log;
-    std::string cmd = "\"" + qxt::programPath("standin.exe") + "\" " + args + " --log \"" + log + "\"";
+    std::string program = qxt::programPath("standin.exe");
+    if (!exe.empty() && !CopyFileA(program.c_str(), exe.c_str(), FALSE))
+        return false;
+    std::string cmd = "\"" + (exe.empty() ? program : exe) + "\" " + args + " --log \"" + log + "\"";
     if (!qxt::startProcess(cmd, &r->child))
         return false;
     r->window = waitForMainWindow(log);

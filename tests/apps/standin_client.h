@@ -43,7 +43,8 @@ struct Running {
 
 // Starts standin.exe with `args` (e.g. "--role powervcr --video") logging to `log`
 // (deleted first), and waits for its main window. False when it did not come up.
-bool start(const std::string &args, const std::string &log, Running *r);
+// With `exe`, a copy of it under that path is started (a program known by its file).
+bool start(const std::string &args, const std::string &log, Running *r, const std::string &exe = "");
 // Waits for `exe` started some other way to show its main window, by the log's
 // START line and the process id in it.
 HWND waitForMainWindow(const std::string &log, DWORD ms = 5000);

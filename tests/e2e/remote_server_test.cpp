@@ -26,22 +26,8 @@ using namespace e2e;
 namespace
 {
 
-// A port no other program has, taken for each test: runs of this test in other
-// prefixes share the machine's ports.
+// A port no other program has, taken for each test (qxt::freePort).
 unsigned short Port = 0;
-
-unsigned short freePort()
-{
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof a;
-    bind(s, (sockaddr *)&a, sizeof a);
-    getsockname(s, (sockaddr *)&a, &size);
-    closesocket(s);
-    return ntohs(a.sin_port);
-}
 
 std::vector<std::string> splitLines(const std::string &text)
 {
@@ -219,7 +205,7 @@ class RemoteServer : public ::testing::Test
         ASSERT_NE(card(), INVALID_HANDLE_VALUE) << "no simulated card";
         resetCard();
         closeAll();
-        Port = freePort();
+        Port = qxt::freePort();
         serverSettings(1);
     }
     void TearDown() override

@@ -241,6 +241,7 @@ void expectInstalled(bool startsAtLogOn = true)
     for (const char *exe : {"tunerkey.exe", "drvsweep.exe"})
         EXPECT_TRUE(sameContent(dir + "\\" + exe, stagedProgram(exe))) << exe << " is not the shipped one";
     EXPECT_TRUE(qxt::fileExists(dir + "\\GUIDE.md"));
+    EXPECT_TRUE(qxt::fileExists(dir + "\\keymap.ini"));
     EXPECT_TRUE(qxt::fileExists(dir + "\\uninstall.exe"));
 
     struct {

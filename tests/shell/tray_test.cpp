@@ -110,7 +110,7 @@ TEST_F(Shell, IconCarriesTheTipAndTheSmallImageAndOutlivesTheTaskbar)
 
 TEST_F(Shell, MenuFollowsHomeTheaterForBothButtons)
 {
-    const Lines tail = {"-", "About", "Setting...", "-", "Exit"};
+    const Lines tail = {"-", "About", "Setting...", "Edit key maps...", "-", "Exit"};
     struct Case {
         int installed;
         bool running;
@@ -142,14 +142,15 @@ TEST_F(Shell, ChoosingAnEntryRunsItsCommand)
     // Running, so that the command raises it rather than starting it.
     qxt::MessageRecorder player("QxPlayer", "Home Theater 5");
     setDefaultTvApp(2);
-    EXPECT_EQ(pressAndRead(false, {VK_DOWN, VK_RETURN}).size(), 6u);
+    EXPECT_EQ(pressAndRead(false, {VK_DOWN, VK_RETURN}).size(), 7u);
     // Command 1102 makes Home Theater the default, in memory only.
     EXPECT_TRUE(qxt::waitUntil([] { return defaultTvApp() == 1; }, 3000));
 
-    // Up from no selection is Exit, then Setting...: the Setting dialog. (The other
-    // button: a second left press this soon would be a double click.)
+    // Up from no selection is Exit, then Edit key maps..., then Setting...: the
+    // Setting dialog. (The other button: a second left press this soon would be a
+    // double click.)
     SettingOpened = false;
-    pressAndRead(true, {VK_UP, VK_UP, VK_RETURN}, [] {
+    pressAndRead(true, {VK_UP, VK_UP, VK_UP, VK_RETURN}, [] {
         HWND dlg = qxt::waitForDialog("QX770 Remote Control - Setting");
         SettingOpened = dlg != NULL;
         PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);

@@ -133,6 +133,10 @@ bool removeTree(const std::string &path);
 // an empty field).
 std::vector<std::string> splitAtBlanks(const std::string &text, size_t from = 0);
 
+// ---- sockets (ports.cpp, once Winsock is started) ------------------------------
+// A loopback port no other program has now: other prefixes share the machine's.
+unsigned short freePort();
+
 // ---- snapshots (snapshots.cpp) -------------------------------------------------
 // Key or value name -> a printable form of its content. Registry entries are
 // "KEY" for a key and "KEY\\:name" for a value; file entries are relative paths,

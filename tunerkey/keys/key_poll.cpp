@@ -20,15 +20,33 @@ DWORD previousTickEnd = 0;
 // message loop of a capture message box: it must neither send a request nor open a
 // second box behind the first.
 bool inCapture = false;
+// The server's line for the read being dispatched, until it is handed over.
+struct HeldLine {
+    bool waiting;
+    int code;
+    int repeatCount;
+};
+HeldLine heldLine = {false, 0, 0};
 
 } // namespace
 
 static void readAndDispatch(HWND mainWindow);
 
+static void serveHeldLine()
+{
+    if (!heldLine.waiting)
+        return;
+    heldLine.waiting = false;
+    serveRemoteKey(heldLine.code, heldLine.repeatCount);
+}
+
 void pollRemote(HWND mainWindow)
 {
     if (inCapture)
         return;
+    // A tick run inside an earlier key's action (the loop of a box it shows) hands
+    // that key's line over first: the clients get the reads in their order.
+    serveHeldLine();
     // Between the previous tick and this one the thread may have been held by a wait
     // of the program's own (the launch watch's, for one): a press held through it
     // stays one press.
@@ -54,9 +72,12 @@ static void readAndDispatch(HWND mainWindow)
         applyRepeatRule(&repeatState, code, GetTickCount(), anyTargetActive(), shutdownPrompt() != NULL);
     if (r.newKey)
         resetMouseStepCounter();
-    // Other programs get every read, before the rule thins a held key.
-    serveRemoteKey(code, repeatState.repeatCount);
-    dispatchRemoteKey(mainWindow, r.key);
+    // Other programs get every read, before the rule thins a held key, but after the
+    // key's own action: sending to eight clients takes milliseconds, tens of them on
+    // a busy machine, and the key posted to a window would wait for every one.
+    heldLine = {true, code, repeatState.repeatCount};
+    routeRemoteRead(mainWindow, code, r, repeatState.repeatCount);
+    serveHeldLine();
     // A key's action can hold the thread far longer than the repeat window: a
     // launch waits for the program to come up, a dialog for its answer. The next
     // read of the same press is then the first one possible, not a new press: the

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include "keymap/keymap.h"
 #include "keys/launch_watch.h"
 #include "keys/timer_slot.h"
 
@@ -72,6 +73,32 @@ void pollRemote(HWND mainWindow);
 void dispatchRemoteKey(HWND mainWindow, int key);
 // True while one of the four key-driven applications is the target.
 bool anyTargetActive();
+
+// ---- a press's route (dispatcher.cpp, keymap_actions.cpp) --------------------------------
+// Where one press went. Decided on the press's first read and kept while the key
+// is held, whatever window comes to the front meanwhile.
+struct PressRoute {
+    RouteStep step;
+    KeymapBinding binding;                 // what a key map or the media layer does with the key
+    char launch[KEYMAP_COMMAND_LINE_SIZE]; // a launch's command line, kept with the press
+    HWND window;                           // the program's window (NULL for none)
+    char name[KEYMAP_NAME_SIZE];           // the section or program the key went to
+};
+// One receiver read after the repeat rule: `r` as the rule gave it, `repeatCount`
+// the read's number within its press (0 the first). A key map's route acts at its
+// binding's pace; every other route goes through dispatchRemoteKey as before.
+void routeRemoteRead(HWND mainWindow, int code, const RepeatOutcome &r, int repeatCount);
+// The route of the latest press.
+const PressRoute &currentPressRoute();
+// Carries out a key map's action on the route's window. `raiseFirst`: the program
+// may be in the background, so typed keys wait for a confirmed raise.
+void performKeymapAction(const PressRoute &route, bool raiseFirst);
+// The media layer ("MediaKeys", on unless the setting says 0); the shell loads it.
+bool mediaKeysOn();
+void setMediaKeysOn(bool on);
+// Whether the server's clients have the remote to themselves: then neither the
+// pointer nor the media layer acts (a drag already under way still finishes).
+bool clientsHoldTheRemote();
 
 // ---- mouse emulation -------------------------------------------------------------
 struct PointerLimits {

@@ -16,10 +16,13 @@
 #define IDC_APP_LIST 11
 // Control of the Setting dialog: the remote server's switch.
 #define IDC_SERVE_REMOTE 12
+// Control of the Setting dialog: the media keys for other players.
+#define IDC_MEDIA_KEYS 13
 
 // Commands of the main window.
 #define IDM_ABOUT 30
 #define IDM_QUIT 31
 #define IDM_SETTING 32
+#define IDM_EDIT_KEYMAPS 33
 #define IDM_HOME_THEATER 1102
 #define IDM_EXIT 1201

@@ -43,6 +43,11 @@ static void onSetting(HWND window, int)
     openSettingDialog(window);
 }
 
+static void onEditKeymaps(HWND window, int)
+{
+    editKeymaps(window);
+}
+
 static void onQuit(HWND window, int)
 {
     endProgram(window);
@@ -72,9 +77,13 @@ struct Command {
 };
 
 static const Command Commands[] = {
-    {IDM_ABOUT, IDM_ABOUT, onAbout},       {IDM_QUIT, IDM_QUIT, onQuit},
-    {IDM_SETTING, IDM_SETTING, onSetting}, {1101, 1106, onSwitchApplication},
-    {IDM_EXIT, IDM_EXIT, onExit},          {CMD_SHUTDOWN_PROMPT, CMD_SHUTDOWN_PROMPT, onShutdownPrompt},
+    {IDM_ABOUT, IDM_ABOUT, onAbout},
+    {IDM_QUIT, IDM_QUIT, onQuit},
+    {IDM_SETTING, IDM_SETTING, onSetting},
+    {1101, 1106, onSwitchApplication},
+    {IDM_EXIT, IDM_EXIT, onExit},
+    {CMD_SHUTDOWN_PROMPT, CMD_SHUTDOWN_PROMPT, onShutdownPrompt},
+    {IDM_EDIT_KEYMAPS, IDM_EDIT_KEYMAPS, onEditKeymaps},
 };
 
 static bool runCommand(HWND window, int id)

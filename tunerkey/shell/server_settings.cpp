@@ -1,5 +1,6 @@
 // The remote server's settings: its switch, port and address among the program's
-// settings, the Setting dialog's check box, and starting or stopping it.
+// settings, the Setting dialog's check box, and starting or stopping it; and the
+// media keys' switch beside them.
 #include "shell/shell.h"
 
 #include "apps/apps.h"
@@ -27,6 +28,10 @@ void loadServerSettings()
     // Opening the remote to the network is an administrator's decision.
     ServerAnyAddress = readSetting("RemoteServerAnyAddress", &number, SETTING_MACHINE_ONLY) && number == 1;
     ServerKeepsPointer = readSetting("RemoteServerKeepsPointer", &number) && number == 1;
+    // The media keys are on unless the value says 0.
+    DWORD media = 1;
+    readSetting("MediaKeys", &media);
+    setMediaKeysOn(media != 0);
 }
 
 // Starts the server; a failure is told once, in a box, and the program runs on
@@ -81,4 +86,18 @@ void acceptServerCheckBox(HWND dialog)
         startServer(mainWindow());
     else
         stopRemoteServer();
+}
+
+void initMediaKeysCheckBox(HWND dialog)
+{
+    CheckDlgButton(dialog, IDC_MEDIA_KEYS, mediaKeysOn() ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void acceptMediaKeysCheckBox(HWND dialog)
+{
+    bool on = IsDlgButtonChecked(dialog, IDC_MEDIA_KEYS) == BST_CHECKED;
+    if (on == mediaKeysOn())
+        return;
+    setMediaKeysOn(on);
+    writeSetting("MediaKeys", on ? 1 : 0);
 }

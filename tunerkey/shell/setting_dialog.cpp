@@ -59,6 +59,7 @@ static INT_PTR CALLBACK settingProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
         applyDialogPlacement(dialog);
         fillList(dialog);
         initServerCheckBox(dialog);
+        initMediaKeysCheckBox(dialog);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL) {
@@ -69,6 +70,7 @@ static INT_PTR CALLBACK settingProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
             acceptChoice(dialog);
             EndDialog(dialog, IDOK);
             acceptServerCheckBox(dialog);
+            acceptMediaKeysCheckBox(dialog);
             return TRUE;
         }
         break;

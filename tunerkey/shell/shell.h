@@ -65,7 +65,7 @@ void greetFirstStart();
 // Message 1001 of the main window: lParam is the mouse message.
 void onTrayCallback(HWND window, LPARAM mouseMessage);
 // The popup menu: Home Theater (only when installed, checked when running),
-// separator, About, Setting..., separator, Exit.
+// separator, About, Setting..., Edit key maps..., separator, Exit.
 HMENU buildTrayMenu(bool homeTheaterInstalled, bool homeTheaterRunning);
 // Builds the menu for this press (the previous one is destroyed) and tracks it
 // at the pointer; the choice arrives as WM_COMMAND.
@@ -138,6 +138,20 @@ void startConfiguredServer(HWND window);
 // saved and the server started or stopped.
 void initServerCheckBox(HWND dialog);
 void acceptServerCheckBox(HWND dialog);
+
+// The Setting dialog's check box of the media keys ("MediaKeys", read with the
+// server's values; on unless it says 0): shown, and on OK a change saved.
+void initMediaKeysCheckBox(HWND dialog);
+void acceptMediaKeysCheckBox(HWND dialog);
+
+// ---- key maps (keymap_edit.cpp) --------------------------------------------------------------
+// Reads the key maps and watches them for a saved change, which is read within
+// three seconds; a change with problems is told in one box.
+void startKeymaps(HWND window);
+void stopKeymapWatch();
+// "Edit key maps...": the user's file (created with a header and commented
+// examples when missing) opened in Notepad.
+void editKeymaps(HWND window);
 
 void openAboutDialog(HWND owner);
 void openSettingDialog(HWND owner);

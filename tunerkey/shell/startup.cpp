@@ -61,6 +61,7 @@ bool finishStartup(HWND window)
         startPollTimer(window);
         configureWatchTimer(window);
     }
+    startKeymaps(window);
     // After the timers: the keys work while a box says the server cannot start.
     startConfiguredServer(window);
     return true;

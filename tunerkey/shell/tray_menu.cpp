@@ -15,8 +15,12 @@ struct TrayMenuItem {
 
 // Everything after the optional Home Theater entry.
 static const TrayMenuItem TrayMenuTail[] = {
-    {MF_SEPARATOR, 0, NULL}, {MF_STRING, IDM_ABOUT, "About"}, {MF_STRING, IDM_SETTING, "Setting..."},
-    {MF_SEPARATOR, 0, NULL}, {MF_STRING, IDM_EXIT, "Exit"},
+    {MF_SEPARATOR, 0, NULL},
+    {MF_STRING, IDM_ABOUT, "About"},
+    {MF_STRING, IDM_SETTING, "Setting..."},
+    {MF_STRING, IDM_EDIT_KEYMAPS, "Edit key maps..."},
+    {MF_SEPARATOR, 0, NULL},
+    {MF_STRING, IDM_EXIT, "Exit"},
 };
 
 HMENU buildTrayMenu(bool homeTheaterInstalled, bool homeTheaterRunning)
