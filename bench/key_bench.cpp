@@ -64,6 +64,7 @@ SOCKET clients[CLIENTS];
 LONGLONG lastLineAt = 0;
 int lastLineCode = -1;
 std::string firstClientData;
+long firstClientLines = 0; // every line the first client has read
 
 LRESULT CALLBACK clientSinkProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
 {
@@ -78,6 +79,7 @@ LRESULT CALLBACK clientSinkProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         while ((nl = firstClientData.find('\n')) != std::string::npos) {
             lastLineCode = (int)strtol(firstClientData.substr(0, 16).c_str(), NULL, 16);
             lastLineAt = at;
+            ++firstClientLines;
             firstClientData.erase(0, nl + 1);
         }
     }
@@ -265,6 +267,39 @@ std::vector<double> windowLatency(HANDLE card, int presses)
     return out;
 }
 
+// What one send of a key line costs under Wine on its own: wall time a send over
+// 10,000 of them on a loopback socket, drained as they come.
+double microsecondsASend()
+{
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof a;
+    bind(listener, (sockaddr *)&a, sizeof a);
+    getsockname(listener, (sockaddr *)&a, &size);
+    listen(listener, 1);
+    SOCKET writer = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    connect(writer, (sockaddr *)&a, sizeof a);
+    SOCKET reader = accept(listener, NULL, NULL);
+    BOOL on = TRUE;
+    setsockopt(writer, IPPROTO_TCP, TCP_NODELAY, (const char *)&on, sizeof on);
+    const char line[] = "000000000000001a 05 KEY_UP QX770\n";
+    static char drained[65536];
+    const int SENDS = 10000;
+    LONGLONG t0 = now();
+    for (int i = 0; i < SENDS; ++i) {
+        send(writer, line, sizeof line - 1, 0);
+        if (i % 64 == 63)
+            recv(reader, drained, sizeof drained, 0);
+    }
+    double us = msBetween(t0, now()) * 1000.0 / SENDS;
+    closesocket(reader);
+    closesocket(writer);
+    closesocket(listener);
+    return us;
+}
+
 } // namespace
 
 TEST(KeyBench, ParseTimeOfA64KilobyteKeymap)
@@ -379,7 +414,9 @@ TEST(KeyBench, LatencyAndCpuTime)
     std::string programHost = hostProcessOf("tunerkey.exe");
     ASSERT_FALSE(programHost.empty());
     // The server on with its eight clients, then off: the program alone.
+    long linesBefore = firstClientLines;
     CpuPhase serverCpu = measureCpu(programHost, card);
+    long heldReads = firstClientLines - linesBefore; // the idle phase has none
     endTunerkey(&program);
     for (SOCKET s : clients)
         closesocket(s);
@@ -411,6 +448,13 @@ TEST(KeyBench, LatencyAndCpuTime)
            seconds, serverCpu.held, programCpu.held,
            programCpu.held > 0 ? serverCpu.held / programCpu.held : 0.0);
 
+    // What the server adds with a key held, shared out over its sends: one line to
+    // each of the 8 clients a read.
+    long sends = heldReads * CLIENTS;
+    printf("server, key held: %ld reads, %ld sends, %.1f us a send (the CPU the server adds over them)\n",
+           heldReads, sends, sends > 0 ? (serverCpu.held - programCpu.held) * 1000.0 / (double)sends : 0.0);
+    printf("one send of a key line alone: %.1f us wall time (10,000 on a loopback socket)\n",
+           microsecondsASend());
     DestroyWindow(sink);
     WSACleanup();
     DestroyWindow(receiver);

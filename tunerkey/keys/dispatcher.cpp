@@ -233,7 +233,8 @@ bool routeOfKeymap(RouteStep step)
 
 bool clientsHoldTheRemote()
 {
-    return remoteClientCount() != 0;
+    // Connected clients, unless the server was told to keep the pointer.
+    return !pointerKeysReachPointer();
 }
 
 bool mediaKeysOn()

@@ -126,7 +126,8 @@ int answerList(Packet *p, const char *command, char **words, int count)
         begin(p, command, true, 1);
         addLine(p, REMOTE_NAME);
     } else {
-        if (strcmp(words[1], REMOTE_NAME) != 0)
+        // Remote and button names without regard to case, as lircd and WinLIRC match them.
+        if (_stricmp(words[1], REMOTE_NAME) != 0)
             return errorPacket(p, command, "unknown remote: \"%s\"", words[1]);
         if (count == 2) {
             begin(p, command, true, REMOTE_CODE_COUNT);
@@ -157,15 +158,24 @@ const char *buttonName(int code, char *buffer, size_t size)
 int buttonCode(const char *name)
 {
     for (int code = 0; code < REMOTE_CODE_COUNT; ++code)
-        if (strcmp(ButtonNames[code], name) == 0)
+        if (_stricmp(ButtonNames[code], name) == 0)
             return code;
     return -1;
+}
+
+int lineRepeatCount(int repeatCount)
+{
+    // Clients read the count into a two-digit field, and 00 marks a new press:
+    // after ff the count goes on at 01.
+    if (repeatCount <= 0)
+        return 0;
+    return (repeatCount - 1) % 0xff + 1;
 }
 
 int formatKeyLine(char *out, size_t size, int code, int repeatCount)
 {
     char name[16];
-    int n = snprintf(out, size, "%016x %02x %s %s\n", (unsigned)code, (unsigned)repeatCount,
+    int n = snprintf(out, size, "%016x %02x %s %s\n", (unsigned)code, (unsigned)lineRepeatCount(repeatCount),
                      buttonName(code, name, sizeof name), REMOTE_NAME);
     return n > 0 && (size_t)n < size ? n : 0;
 }

@@ -1,11 +1,15 @@
-// The server's sockets: one listening socket and up to eight clients, all
-// non-blocking and driven by WSAAsyncSelect messages to the main window, so that
-// nothing here ever waits. Winsock (wsock32.dll, which Windows 95, 98 and NT 4.0
-// all have) is loaded only while the server listens.
+// The server's sockets: a listening socket on IPv4 and, where the system has
+// IPv6, one on IPv6, and up to eight clients in all, every socket non-blocking
+// and driven by WSAAsyncSelect messages to the main window, so that nothing here
+// ever waits. Winsock (wsock32.dll, which Windows 95, 98 and NT 4.0 all have) is
+// loaded only while the server listens.
+// Winsock 2's headers before windows.h, which the room's header brings.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include "server/remote_server.h"
 
-#include <winsock.h>
-
+#include <stdio.h>
 #include <string.h>
 
 namespace
@@ -29,13 +33,37 @@ struct Winsock {
     decltype(&::ioctlsocket) ioctl;
     decltype(&::htons) hostToNetShort;
     decltype(&::htonl) hostToNetLong;
+    // IPv6: ws2_32.dll with getaddrinfo (Windows XP SP1 and later), or none.
+    HMODULE ipv6Library;
+    decltype(&::getaddrinfo) getAddress;
+    decltype(&::freeaddrinfo) freeAddress;
+    decltype(&::setsockopt) setOption6;
 };
 Winsock Ws = {};
 
+template <typename F> bool resolveIn(HMODULE library, F *call, const char *name)
+{
+    *call = (F)(void *)GetProcAddress(library, name);
+    return *call != NULL;
+}
+
 template <typename F> bool resolve(F *call, const char *name)
 {
-    *call = (F)(void *)GetProcAddress(Ws.library, name);
-    return *call != NULL;
+    return resolveIn(Ws.library, call, name);
+}
+
+// The IPv6 calls, where the system has them; the server is IPv4 only without.
+void loadIpv6()
+{
+    Ws.ipv6Library = LoadLibraryA("ws2_32.dll");
+    if (Ws.ipv6Library == NULL)
+        return;
+    if (!resolveIn(Ws.ipv6Library, &Ws.getAddress, "getaddrinfo") ||
+        !resolveIn(Ws.ipv6Library, &Ws.freeAddress, "freeaddrinfo") ||
+        !resolveIn(Ws.ipv6Library, &Ws.setOption6, "setsockopt")) {
+        FreeLibrary(Ws.ipv6Library);
+        Ws.ipv6Library = NULL;
+    }
 }
 
 bool loadWinsock()
@@ -56,6 +84,7 @@ bool loadWinsock()
         Ws = Winsock();
         return false;
     }
+    loadIpv6();
     return true;
 }
 
@@ -64,6 +93,8 @@ void unloadWinsock()
     if (Ws.library == NULL)
         return;
     Ws.cleanup();
+    if (Ws.ipv6Library != NULL)
+        FreeLibrary(Ws.ipv6Library);
     FreeLibrary(Ws.library);
     Ws = Winsock();
 }
@@ -74,9 +105,21 @@ struct Client {
     int lineLength;
     char unsent[UNSENT_LIMIT];
     int unsentLength;
+    DWORD lastRead; // when it was last read, once readYet
+    bool readYet;
+    bool heldBack; // its next read waits for HeldBackTimer
 };
 Client Clients[CLIENT_LIMIT];
-SOCKET Listener = INVALID_SOCKET;
+// IPv4 first; the IPv6 one stays INVALID_SOCKET where the system has no IPv6.
+const int LISTENER_COUNT = 2;
+SOCKET Listeners[LISTENER_COUNT] = {INVALID_SOCKET, INVALID_SOCKET};
+bool KeepsPointer = false;
+// A client is read once a period at most. FD_READ is a posted message, and
+// posted messages go before WM_TIMER: a client that sends without a pause would
+// otherwise keep the key poll from ever running. Winsock posts no FD_READ until
+// the next recv, so a client held back is read again by a timer of its own.
+const DWORD READ_PERIOD_MS = 65;
+UINT_PTR HeldBackTimer = 0;
 const int SEND_BUFFER_BYTES = 8192;
 HWND Window = NULL;
 
@@ -95,20 +138,59 @@ void drop(Client *c)
     Ws.asyncSelect(c->socket, Window, 0, 0);
     Ws.close(c->socket);
     c->socket = INVALID_SOCKET;
+    c->heldBack = false;
+}
+
+int sendThroughWinsock(UINT_PTR s, const char *data, int length)
+{
+    return Ws.send((SOCKET)s, data, length, 0);
+}
+
+// Hands the socket what it takes of `data`, send after send, until all is
+// taken or it would block; what it took, or -1 when the connection failed.
+// Winsock posts FD_WRITE again only after a send that would block, not after
+// a short one: stopping at a short send would leave the rest waiting for an
+// FD_WRITE that never comes.
+int sendAll(SOCKET s, const char *data, int length)
+{
+    int taken = 0;
+    while (taken < length) {
+        int sent = serverSendCall(s, data + taken, length - taken);
+        if (sent == SOCKET_ERROR)
+            return Ws.lastError() == WSAEWOULDBLOCK ? taken : -1;
+        if (sent <= 0)
+            break;
+        taken += sent;
+    }
+    return taken;
+}
+
+// Sends what waits; false when that dropped the client.
+bool flush(Client *c)
+{
+    if (c->unsentLength == 0)
+        return true;
+    int sent = sendAll(c->socket, c->unsent, c->unsentLength);
+    if (sent < 0) {
+        drop(c);
+        return false;
+    }
+    memmove(c->unsent, c->unsent + sent, c->unsentLength - sent);
+    c->unsentLength -= sent;
+    return true;
 }
 
 // Whatever waits goes first; what the socket does not take waits, up to the
-// limit. A line is handed over whole when nothing waits before it.
+// limit.
 void deliver(Client *c, const char *data, int length)
 {
+    if (!flush(c))
+        return;
     if (c->unsentLength == 0) {
-        int sent = Ws.send(c->socket, data, length, 0);
-        if (sent == SOCKET_ERROR) {
-            if (Ws.lastError() != WSAEWOULDBLOCK) {
-                drop(c);
-                return;
-            }
-            sent = 0;
+        int sent = sendAll(c->socket, data, length);
+        if (sent < 0) {
+            drop(c);
+            return;
         }
         data += sent;
         length -= sent;
@@ -121,20 +203,6 @@ void deliver(Client *c, const char *data, int length)
     }
     memcpy(c->unsent + c->unsentLength, data, length);
     c->unsentLength += length;
-}
-
-void flush(Client *c)
-{
-    if (c->unsentLength == 0)
-        return;
-    int sent = Ws.send(c->socket, c->unsent, c->unsentLength, 0);
-    if (sent == SOCKET_ERROR) {
-        if (Ws.lastError() != WSAEWOULDBLOCK)
-            drop(c);
-        return;
-    }
-    memmove(c->unsent, c->unsent + sent, c->unsentLength - sent);
-    c->unsentLength -= sent;
 }
 
 void runCommand(Client *c)
@@ -152,8 +220,19 @@ void runCommand(Client *c)
         deliver(c, reply, n);
 }
 
+void CALLBACK readHeldBack(HWND, UINT, UINT_PTR, DWORD);
+
 void readFrom(Client *c)
 {
+    DWORD now = GetTickCount();
+    if (c->readYet && now - c->lastRead < READ_PERIOD_MS) {
+        c->heldBack = true;
+        if (HeldBackTimer == 0)
+            HeldBackTimer = SetTimer(NULL, 0, READ_PERIOD_MS, readHeldBack);
+        return;
+    }
+    c->readYet = true;
+    c->lastRead = now;
     u_long waiting = 0;
     if (Ws.ioctl(c->socket, FIONREAD, &waiting) == 0 && waiting > (u_long)UNREAD_LIMIT) {
         drop(c); // a flood, not a client
@@ -181,18 +260,36 @@ void readFrom(Client *c)
     }
 }
 
-void acceptClient()
+void CALLBACK readHeldBack(HWND, UINT, UINT_PTR, DWORD)
 {
-    SOCKET s = Ws.accept(Listener, NULL, NULL);
+    KillTimer(NULL, HeldBackTimer);
+    HeldBackTimer = 0;
+    for (Client &c : Clients) {
+        if (c.socket != INVALID_SOCKET && c.heldBack) {
+            c.heldBack = false;
+            readFrom(&c);
+        }
+    }
+}
+
+void acceptClient(SOCKET listener)
+{
+    SOCKET s = Ws.accept(listener, NULL, NULL);
     if (s == INVALID_SOCKET)
         return;
     Client *slot = NULL;
     for (Client &c : Clients)
         if (c.socket == INVALID_SOCKET && slot == NULL)
             slot = &c;
-    if (slot == NULL ||
-        Ws.asyncSelect(s, Window, SERVER_SOCKET_MESSAGE, FD_READ | FD_WRITE | FD_CLOSE) != 0) {
-        Ws.close(s); // the ninth: accepted and closed at once
+    if (slot == NULL) {
+        // The ninth is told why before it is closed. A fresh socket takes a line
+        // this short whole.
+        Ws.send(s, SERVER_FULL_LINE, (int)strlen(SERVER_FULL_LINE), 0);
+        Ws.close(s);
+        return;
+    }
+    if (Ws.asyncSelect(s, Window, SERVER_SOCKET_MESSAGE, FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+        Ws.close(s);
         return;
     }
     // Key lines are small and each one is news: no waiting to fill a segment.
@@ -205,6 +302,8 @@ void acceptClient()
     slot->socket = s;
     slot->lineLength = 0;
     slot->unsentLength = 0;
+    slot->readYet = false;
+    slot->heldBack = false;
 }
 
 void freeAllSlots()
@@ -213,19 +312,61 @@ void freeAllSlots()
         c.socket = INVALID_SOCKET;
 }
 
+// Binds the socket and listens, its events to the window; false when a step failed.
+bool listenOn(SOCKET s, const sockaddr *address, int size)
+{
+    return Ws.bind(s, address, size) == 0 && Ws.listen(s, 8) == 0 &&
+           Ws.asyncSelect(s, Window, SERVER_SOCKET_MESSAGE, FD_ACCEPT) == 0;
+}
+
+// [::1], or [::] with `anyAddress`, on the same port: where the system has IPv6
+// and the address is free; the server runs on IPv4 alone otherwise.
+SOCKET listenOnIpv6(unsigned short port, bool anyAddress)
+{
+    if (Ws.ipv6Library == NULL)
+        return INVALID_SOCKET;
+    char service[8];
+    snprintf(service, sizeof service, "%u", (unsigned)port);
+    addrinfo hints;
+    memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST;
+    addrinfo *found = NULL;
+    if (Ws.getAddress(anyAddress ? NULL : "::1", service, &hints, &found) != 0 || found == NULL)
+        return INVALID_SOCKET;
+    SOCKET s = Ws.socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+    if (s != INVALID_SOCKET) {
+        // IPv6 only, so that [::] leaves the IPv4 port to the IPv4 socket. The
+        // default on Windows; Windows XP has no such option and fails the call.
+        DWORD only = 1;
+        Ws.setOption6(s, IPPROTO_IPV6, IPV6_V6ONLY, (const char *)&only, sizeof only);
+        if (!listenOn(s, found->ai_addr, (int)found->ai_addrlen)) {
+            Ws.close(s);
+            s = INVALID_SOCKET;
+        }
+    }
+    Ws.freeAddress(found);
+    return s;
+}
+
 } // namespace
 
-ServerStart startRemoteServer(HWND window, unsigned short port, bool anyAddress, int *error)
+int (*serverSendCall)(UINT_PTR socket, const char *data, int length) = sendThroughWinsock;
+
+ServerStart startRemoteServer(HWND window, const ServerOptions &options, int *error)
 {
     *error = 0;
-    if (Listener != INVALID_SOCKET)
+    if (Listeners[0] != INVALID_SOCKET)
         return SERVER_LISTENING;
     if (!loadWinsock())
         return SERVER_NO_WINSOCK;
     freeAllSlots();
     Window = window;
-    Listener = Ws.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (Listener == INVALID_SOCKET) {
+    KeepsPointer = options.keepsPointer;
+    SOCKET s = Ws.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) {
         *error = Ws.lastError();
         unloadWinsock();
         return SERVER_FAILED;
@@ -233,47 +374,55 @@ ServerStart startRemoteServer(HWND window, unsigned short port, bool anyAddress,
     sockaddr_in address;
     memset(&address, 0, sizeof address);
     address.sin_family = AF_INET;
-    address.sin_port = Ws.hostToNetShort(port);
-    address.sin_addr.s_addr = Ws.hostToNetLong(anyAddress ? INADDR_ANY : INADDR_LOOPBACK);
-    int result = SERVER_LISTENING;
-    if (Ws.bind(Listener, (const sockaddr *)&address, sizeof address) != 0 || Ws.listen(Listener, 8) != 0 ||
-        Ws.asyncSelect(Listener, window, SERVER_SOCKET_MESSAGE, FD_ACCEPT) != 0) {
+    address.sin_port = Ws.hostToNetShort(options.port);
+    address.sin_addr.s_addr = Ws.hostToNetLong(options.anyAddress ? INADDR_ANY : INADDR_LOOPBACK);
+    if (!listenOn(s, (const sockaddr *)&address, sizeof address)) {
         *error = Ws.lastError();
-        result = *error == WSAEADDRINUSE ? SERVER_PORT_IN_USE : SERVER_FAILED;
-        Ws.close(Listener);
-        Listener = INVALID_SOCKET;
+        Ws.close(s);
         unloadWinsock();
+        return *error == WSAEADDRINUSE ? SERVER_PORT_IN_USE : SERVER_FAILED;
     }
-    return (ServerStart)result;
+    Listeners[0] = s;
+    Listeners[1] = listenOnIpv6(options.port, options.anyAddress);
+    return SERVER_LISTENING;
 }
 
 void stopRemoteServer()
 {
-    if (Listener == INVALID_SOCKET)
+    if (Listeners[0] == INVALID_SOCKET)
         return;
     for (Client &c : Clients)
         if (c.socket != INVALID_SOCKET)
             drop(&c);
-    Ws.asyncSelect(Listener, Window, 0, 0);
-    Ws.close(Listener);
-    Listener = INVALID_SOCKET;
+    if (HeldBackTimer != 0)
+        KillTimer(NULL, HeldBackTimer);
+    HeldBackTimer = 0;
+    for (SOCKET &l : Listeners) {
+        if (l == INVALID_SOCKET)
+            continue;
+        Ws.asyncSelect(l, Window, 0, 0);
+        Ws.close(l);
+        l = INVALID_SOCKET;
+    }
     unloadWinsock();
 }
 
 bool remoteServerListening()
 {
-    return Listener != INVALID_SOCKET;
+    return Listeners[0] != INVALID_SOCKET;
 }
 
 void onServerSocketMessage(WPARAM wParam, LPARAM lParam)
 {
-    if (Listener == INVALID_SOCKET)
+    if (!remoteServerListening())
         return;
     SOCKET s = (SOCKET)wParam;
-    if (s == Listener) {
-        if (WSAGETSELECTEVENT(lParam) == FD_ACCEPT)
-            acceptClient();
-        return;
+    for (SOCKET l : Listeners) {
+        if (l != INVALID_SOCKET && s == l) {
+            if (WSAGETSELECTEVENT(lParam) == FD_ACCEPT)
+                acceptClient(l);
+            return;
+        }
     }
     Client *c = clientOf(s);
     if (c == NULL)
@@ -297,7 +446,7 @@ void onServerSocketMessage(WPARAM wParam, LPARAM lParam)
 
 void serveRemoteKey(int code, int repeatCount)
 {
-    if (Listener == INVALID_SOCKET)
+    if (!remoteServerListening())
         return;
     char line[64];
     int n = formatKeyLine(line, sizeof line, code, repeatCount);
@@ -310,11 +459,16 @@ void serveRemoteKey(int code, int repeatCount)
 
 int remoteClientCount()
 {
-    if (Listener == INVALID_SOCKET)
+    if (!remoteServerListening())
         return 0;
     int count = 0;
     for (const Client &c : Clients)
         if (c.socket != INVALID_SOCKET)
             ++count;
     return count;
+}
+
+bool pointerKeysReachPointer()
+{
+    return KeepsPointer || remoteClientCount() == 0;
 }

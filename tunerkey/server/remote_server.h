@@ -18,6 +18,9 @@ const int REMOTE_CODE_COUNT = 32;
 const char *buttonName(int code, char *buffer, size_t size);
 // The code of a button name, or -1 for a name no code has.
 int buttonCode(const char *name);
+// The repeat count a key line carries: the read's count up to ff, then 01 to ff
+// again, never 00 after the first read.
+int lineRepeatCount(int repeatCount);
 // One key line, "%016x %02x NAME QX770\n"; its length, 0 when it does not fit.
 int formatKeyLine(char *out, size_t size, int code, int repeatCount);
 // The reply packet to one command line (without its newline); its length, 0 when
@@ -31,6 +34,8 @@ const int UNREAD_LIMIT = 4096;
 // Unsent data a client may let pile up before it is dropped.
 const int UNSENT_LIMIT = 4096;
 const int CLIENT_LIMIT = 8;
+// The one line a client beyond the limit gets before it is closed.
+#define SERVER_FULL_LINE "ERROR server full: 8 clients connected\n"
 
 // ---- the server (remote_server.cpp) ----------------------------------------------------
 // The message WSAAsyncSelect posts to the window that started the server.
@@ -43,10 +48,17 @@ enum ServerStart {
     SERVER_NO_WINSOCK, // the Winsock library or one of its calls is missing
     SERVER_FAILED,     // any other socket error, in *error
 };
-// Loads Winsock and listens on `port` of the loopback address (of every address
-// with `anyAddress`); the sockets' events go to `window`. Nothing stays open or
-// loaded unless it listens. Listening already: SERVER_LISTENING at once.
-ServerStart startRemoteServer(HWND window, unsigned short port, bool anyAddress, int *error);
+struct ServerOptions {
+    unsigned short port;
+    bool anyAddress;   // every address, not only the loopback one
+    bool keepsPointer; // the pointer keys still move the pointer while clients are connected
+};
+// Loads Winsock and listens on the port of the IPv4 loopback address and, where
+// the system has IPv6, of [::1] too (every address with `anyAddress`); the
+// sockets' events go to `window`. The result is the IPv4 socket's: IPv6 is
+// served where it can be. Nothing stays open or loaded unless it listens.
+// Listening already: SERVER_LISTENING at once.
+ServerStart startRemoteServer(HWND window, const ServerOptions &options, int *error);
 // Closes every socket and lets Winsock go.
 void stopRemoteServer();
 bool remoteServerListening();
@@ -56,3 +68,10 @@ void onServerSocketMessage(WPARAM wParam, LPARAM lParam);
 void serveRemoteKey(int code, int repeatCount);
 // Clients connected now.
 int remoteClientCount();
+// The send every byte to a client goes through, Winsock's while the server
+// listens. Winsock may take less than it is given; Wine's takes all a socket has
+// room for, so a test puts its own here to see a short send.
+extern int (*serverSendCall)(UINT_PTR socket, const char *data, int length);
+// Whether the keys that move or click the pointer still do: no client is
+// connected, or the server was told to keep the pointer.
+bool pointerKeysReachPointer();

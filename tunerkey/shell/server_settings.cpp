@@ -18,6 +18,7 @@ unsigned short ServerPort = DEFAULT_SERVER_PORT;
 bool ServerAnyAddress = false;
 // The on-screen display's switch, read with them.
 bool ShowKeys = false;
+bool ServerKeepsPointer = false;
 
 void loadServerSettings()
 {
@@ -29,6 +30,7 @@ void loadServerSettings()
     // Opening the remote to the network is an administrator's decision.
     ServerAnyAddress = readSetting("RemoteServerAnyAddress", &number, SETTING_MACHINE_ONLY) && number == 1;
     ShowKeys = readSetting("ShowKeys", &number) && number == 1;
+    ServerKeepsPointer = readSetting("RemoteServerKeepsPointer", &number) && number == 1;
     // The media keys are on unless the value says 0.
     DWORD media = 1;
     readSetting("MediaKeys", &media);
@@ -40,7 +42,8 @@ void loadServerSettings()
 void startServer(HWND window)
 {
     int error = 0;
-    ServerStart result = startRemoteServer(window, ServerPort, ServerAnyAddress, &error);
+    ServerOptions options = {ServerPort, ServerAnyAddress, ServerKeepsPointer};
+    ServerStart result = startRemoteServer(window, options, &error);
     if (result == SERVER_LISTENING)
         return;
     char text[200];
