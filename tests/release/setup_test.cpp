@@ -208,6 +208,7 @@ int runUninstaller(DWORD *ms)
 struct Remote {
     HWND window = NULL;
     HANDLE process = NULL;
+    DWORD pid = 0;
 };
 
 // tunerkey's window, once it is there, and its process.
@@ -217,9 +218,8 @@ Remote findRemote(DWORD ms)
     r.window = qxt::waitUntil([&] { return FindWindowA(RemoteClass, NULL) != NULL; }, ms)
                    ? FindWindowA(RemoteClass, NULL)
                    : NULL;
-    DWORD pid = 0;
-    if (r.window && GetWindowThreadProcessId(r.window, &pid))
-        r.process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (r.window && GetWindowThreadProcessId(r.window, &r.pid))
+        r.process = OpenProcess(SYNCHRONIZE, FALSE, r.pid);
     return r;
 }
 
@@ -261,9 +261,7 @@ void expectInstalled(bool startsAtLogOn = true)
 
     std::string run;
     EXPECT_EQ(qxt::regGetString(HKEY_LOCAL_MACHINE, RunKey, "tunerkey", &run, nativeView()), startsAtLogOn);
-    if (startsAtLogOn) {
-        EXPECT_EQ(run, "\"" + dir + "\\tunerkey.exe\"");
-    }
+    EXPECT_EQ(run, startsAtLogOn ? "\"" + dir + "\\tunerkey.exe\"" : "");
     if (windows64()) {
         EXPECT_FALSE(qxt::regValueExists(HKEY_LOCAL_MACHINE, RunKey, "tunerkey", foreignView()));
     }
@@ -475,22 +473,17 @@ TEST(Setup, EveryShippedProgramCarriesTheVersionTheManifestAndTheIcons)
         "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
     };
     const std::string fileVersion = std::string(QX_VERSION) + ".0";
-    struct {
-        std::string path;
-        bool ours; // built here, not by NSIS
-    } programs[] = {
-        {std::string(Dist) + "\\qx770-utilities\\win32\\tunerkey.exe", true},
-        {std::string(Dist) + "\\qx770-utilities\\win32\\drvsweep.exe", true},
-        {std::string(Dist) + "\\qx770-utilities\\x64\\tunerkey.exe", true},
-        {std::string(Dist) + "\\qx770-utilities\\x64\\drvsweep.exe", true},
-        {setupPath(QX_VERSION), false},
-    };
-    for (const auto &p : programs) {
-        SCOPED_TRACE(p.path);
-        DWORD handle = 0, size = GetFileVersionInfoSizeA(p.path.c_str(), &handle);
+    std::vector<std::string> programs = {setupPath(QX_VERSION)};
+    for (const char *build : {"win32", "x64"})
+        for (const char *exe : {"tunerkey.exe", "drvsweep.exe"})
+            programs.push_back(std::string(Dist) + "\\qx770-utilities\\" + build + "\\" + exe);
+    for (const std::string &path : programs) {
+        SCOPED_TRACE(path);
+        bool ours = path != setupPath(QX_VERSION); // built here, not by NSIS
+        DWORD handle = 0, size = GetFileVersionInfoSizeA(path.c_str(), &handle);
         ASSERT_GT(size, 0u);
         std::vector<char> info(size);
-        ASSERT_TRUE(GetFileVersionInfoA(p.path.c_str(), 0, size, info.data()));
+        ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
         VS_FIXEDFILEINFO *fixed = NULL;
         UINT length = 0;
         ASSERT_TRUE(VerQueryValueA(info.data(), "\\", (void **)&fixed, &length));
@@ -500,7 +493,7 @@ TEST(Setup, EveryShippedProgramCarriesTheVersionTheManifestAndTheIcons)
                  (unsigned)LOWORD(fixed->dwFileVersionLS));
         EXPECT_EQ(text, fileVersion);
 
-        HMODULE module = LoadLibraryExA(p.path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+        HMODULE module = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(module, (HMODULE)NULL);
         HRSRC res = FindResourceA(module, MAKEINTRESOURCEA(1), (LPCSTR)RT_MANIFEST);
         ASSERT_NE(res, (HRSRC)NULL);
@@ -509,7 +502,7 @@ TEST(Setup, EveryShippedProgramCarriesTheVersionTheManifestAndTheIcons)
         for (const char *os : supportedOs)
             EXPECT_NE(manifest.find(os), std::string::npos) << os;
         EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
-        if (p.ours) {
+        if (ours) {
             EXPECT_NE(manifest.find("version=\"" + fileVersion + "\""), std::string::npos);
         }
 
@@ -548,8 +541,7 @@ TEST(Setup, AnUpgradeFailsWholeOnAFileInUseClosesTunerkeyBehindItsBoxAndKeepsThe
 
     // Held open (by another session's tunerkey, a scanner): nothing is replaced.
     std::string program = installDir() + "\\tunerkey.exe";
-    std::string old;
-    ASSERT_TRUE(qxt::readFile(installDir() + "\\drvsweep.exe", &old));
+    ASSERT_TRUE(qxt::fileExists(installDir() + "\\drvsweep.exe"));
     HANDLE held = CreateFileA(program.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(qxt::writeFile(installDir() + "\\drvsweep.exe", "older"));
@@ -571,16 +563,14 @@ TEST(Setup, AnUpgradeFailsWholeOnAFileInUseClosesTunerkeyBehindItsBoxAndKeepsThe
     ASSERT_EQ(listen(other, 1), 0);
     int size = sizeof a;
     getsockname(other, (sockaddr *)&a, &size);
-    const char userKey[] = "Software\\Orvane Multimedia\\QX770 Utilities";
-    qxt::regSetDword(HKEY_CURRENT_USER, userKey, "RemoteServer", 1);
-    qxt::regSetDword(HKEY_CURRENT_USER, userKey, "RemoteServerPort", ntohs(a.sin_port));
+    qxt::regSetDword(HKEY_CURRENT_USER, SettingsKey, "RemoteServer", 1);
+    qxt::regSetDword(HKEY_CURRENT_USER, SettingsKey, "RemoteServerPort", ntohs(a.sin_port));
     qxt::Child child;
     ASSERT_TRUE(qxt::startProcess("\"" + program + "\"", &child));
     CloseHandle(child.process);
     Remote remote = findRemote(30000);
     ASSERT_TRUE(remote.window);
-    HWND box = NULL;
-    ASSERT_TRUE(qxt::waitUntil([&] { return (box = FindWindowA("#32770", RemoteTitle)) != NULL; }, 10000));
+    ASSERT_TRUE(qxt::waitForDialog(RemoteTitle, 10000));
     EXPECT_EQ(runSetup(setupPath(QX_VERSION), &ms), 0);
     EXPECT_TRUE(ended(&remote)) << "the setup left tunerkey running";
     EXPECT_EQ(installedVersion(), QX_VERSION);
@@ -597,11 +587,6 @@ TEST(Setup, AnUpgradeFailsWholeOnAFileInUseClosesTunerkeyBehindItsBoxAndKeepsThe
     EXPECT_FALSE(qxt::regKeyExists(HKEY_LOCAL_MACHINE, EntryKey, nativeView()));
     CoUninitialize();
 }
-
-} // namespace
-
-namespace
-{
 
 // The process that started `pid` (it may have ended since).
 DWORD parentOf(DWORD pid)
@@ -640,9 +625,7 @@ TEST(Setup, TheFinishPageStartsTunerkeyThroughTheShell)
     EXPECT_EQ(qxt::waitProcess(&setup, 10000), 0);
     Remote remote = findRemote(30000);
     ASSERT_TRUE(remote.window) << "the finish page did not start tunerkey";
-    DWORD pid = 0;
-    GetWindowThreadProcessId(remote.window, &pid);
-    DWORD parent = parentOf(pid);
+    DWORD parent = parentOf(remote.pid);
     EXPECT_NE(parent, 0u);
     EXPECT_NE(parent, setup.pid) << "tunerkey is the setup's child";
     DWORD ms = 0;

@@ -298,8 +298,8 @@ TEST(Resources, TheTrayImageStandsOutOnTheDarkAndTheLightTaskbar)
             return x < 0 || y < 0 || x >= size || y >= size ? 0 : bgra[(y * size + x) * 4 + 3];
         };
         int rim = 0;
-        for (double taskbar : {luminance(0x20, 0x20, 0x20), luminance(0xF3, 0xF3, 0xF3)}) {
-            for (int y = 0; y < size; ++y) {
+        for (double taskbar : {luminance(0x20, 0x20, 0x20), luminance(0xF3, 0xF3, 0xF3)})
+            for (int y = 0; y < size; ++y)
                 for (int x = 0; x < size; ++x) {
                     const BYTE *p = bgra + (y * size + x) * 4;
                     if (p[3] < 255 ||
@@ -309,8 +309,6 @@ TEST(Resources, TheTrayImageStandsOutOnTheDarkAndTheLightTaskbar)
                     EXPECT_GE(contrast(luminance(p[2], p[1], p[0]), taskbar), 3.0)
                         << size << " px at " << x << "," << y;
                 }
-            }
-        }
         EXPECT_GT(rim, 4 * size) << size;
     }
 }

@@ -25,16 +25,15 @@ class Settings : public ::testing::Test
     void TearDown() override
     {
         openSettingsKeyCall = RegOpenKeyExA;
-        qxt::regDeleteTree(HKEY_CURRENT_USER, Key);
-        qxt::regDeleteTree(HKEY_LOCAL_MACHINE, MachineKey);
+        SetUp();
     }
 
+    // The settings key under `root`: the user's or the machine's.
+    static const char *keyOf(HKEY root) { return root == HKEY_CURRENT_USER ? Key : MachineKey; }
     static void setRaw(HKEY root, const char *name, DWORD type, const void *data, DWORD size)
     {
         HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(root, root == HKEY_CURRENT_USER ? Key : MachineKey, 0, NULL, 0,
-                                  KEY_ALL_ACCESS, NULL, &key, NULL),
-                  0);
+        ASSERT_EQ(RegCreateKeyExA(root, keyOf(root), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL), 0);
         ASSERT_EQ(RegSetValueExA(key, name, 0, type, (const BYTE *)data, size), 0);
         RegCloseKey(key);
     }
@@ -48,10 +47,10 @@ class Settings : public ::testing::Test
         }
         return type;
     }
-    static DWORD stored(const char *name)
+    static DWORD stored(const char *name, HKEY root = HKEY_CURRENT_USER)
     {
         DWORD v = 0xDEAD;
-        qxt::regGetDword(HKEY_CURRENT_USER, Key, name, &v);
+        qxt::regGetDword(root, keyOf(root), name, &v);
         return v;
     }
 };
@@ -118,10 +117,8 @@ TEST_F(Settings, OnlyExactlyOneInEitherHiveSwitchesTheProgramOff)
     // The user's 0 does not overrule the machine's switch, nor the machine's 0 the user's.
     for (HKEY one : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         SetUp();
-        setRaw(HKEY_LOCAL_MACHINE, "AlwaysRemoteOff", REG_DWORD,
-               one == HKEY_LOCAL_MACHINE ? "\1\0\0\0" : "\0\0\0\0", 4);
-        setRaw(HKEY_CURRENT_USER, "AlwaysRemoteOff", REG_DWORD,
-               one == HKEY_CURRENT_USER ? "\1\0\0\0" : "\0\0\0\0", 4);
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            setRaw(root, "AlwaysRemoteOff", REG_DWORD, root == one ? "\1\0\0\0" : "\0\0\0\0", 4);
         LoadSettings();
         EXPECT_TRUE(alwaysRemoteOff()) << (one == HKEY_CURRENT_USER ? "the user's" : "the machine's");
     }
@@ -135,9 +132,7 @@ TEST_F(Settings, SaveOverwritesOnlyAValueStoredInEitherHive)
     setDefaultTvApp(4);
     EXPECT_TRUE(SaveDefaultApp());
     EXPECT_EQ(stored("DefaultTVAPP"), 4u);
-    DWORD machine = 0;
-    EXPECT_TRUE(qxt::regGetDword(HKEY_LOCAL_MACHINE, MachineKey, "DefaultTVAPP", &machine));
-    EXPECT_EQ(machine, 2u);
+    EXPECT_EQ(stored("DefaultTVAPP", HKEY_LOCAL_MACHINE), 2u);
 
     // Deleted from both while running: every later save fails and writes nothing.
     qxt::regDeleteValue(HKEY_CURRENT_USER, Key, "DefaultTVAPP");
@@ -213,8 +208,7 @@ TEST_F(Settings, TheUsersValueComesFirstButOnlyTheMachineOpensTheRemoteToTheNetw
         qxt::regSetDword(HKEY_CURRENT_USER, Key, "DefaultTVAPP", 4);
         qxt::regSetDword(HKEY_CURRENT_USER, Key, "RemoteServer", 1);
         qxt::regSetDword(HKEY_CURRENT_USER, Key, "RemoteServerPort", port);
-        qxt::regSetDword(c.anyAddressIn, c.anyAddressIn == HKEY_CURRENT_USER ? Key : MachineKey,
-                         "RemoteServerAnyAddress", 1);
+        qxt::regSetDword(c.anyAddressIn, keyOf(c.anyAddressIn), "RemoteServerAnyAddress", 1);
         LoadSettings();
         EXPECT_EQ(defaultTvApp(), 4);
         startConfiguredServer(window);
