@@ -77,13 +77,9 @@ struct Client {
             int size = 1024;
             setsockopt(s, SOL_SOCKET, SO_RCVBUF, (const char *)&size, sizeof size);
         }
-        sockaddr_in a = {};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(Port);
+        sockaddr_in a = {AF_INET, htons(Port), {}, {}};
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        sockaddr_in6 a6 = {};
-        a6.sin6_family = AF_INET6;
-        a6.sin6_port = htons(Port);
+        sockaddr_in6 a6 = {AF_INET6, htons(Port), 0, {}, {}};
         a6.sin6_addr.s6_addr[15] = 1; // ::1
         if (connect(s, ipv6 ? (sockaddr *)&a6 : (sockaddr *)&a, ipv6 ? sizeof a6 : sizeof a) != 0)
             return false;
@@ -145,11 +141,21 @@ std::string keyLine(int code, int repeat, const char *name)
     return line;
 }
 
-std::vector<std::string> heldLines(int code, int reads, const char *name)
+// The lines of digit `code` held for `reads` reads.
+std::vector<std::string> heldLines(int code, int reads)
 {
     std::vector<std::string> out;
     for (int i = 0; i < reads; ++i)
-        out.push_back(keyLine(code, i, name));
+        out.push_back(keyLine(code, i, ("KEY_" + std::to_string(code)).c_str()));
+    return out;
+}
+
+// `line` `n` times over.
+std::string times(const char *line, int n)
+{
+    std::string out;
+    while (n-- > 0)
+        out += line;
     return out;
 }
 
@@ -184,9 +190,7 @@ void startFlood(Client *bad)
 {
     Flooding = true;
     Flood = std::thread([bad] {
-        std::string batch;
-        for (int i = 0; i < 64; ++i)
-            batch += "VERSION\n";
+        const std::string batch = times("VERSION\n", 64);
         size_t asked = 0, answered = 0; // bytes of 39-byte replies
         for (char buf[4096]; Flooding; Sleep(1)) {
             if (asked - answered / 39 < 256 && bad->say(batch))
@@ -238,17 +242,12 @@ struct HostShell {
     // `marker` there, at once without one.
     bool run(const std::string &script, const char *marker)
     {
-        std::string cmd = "Z:\\bin\\sh -c \"cd " + unixDir + "; " + script +
-                          (marker != NULL ? std::string("; touch ") + marker : "") + "\"";
-        std::vector<char> line(cmd.begin(), cmd.end());
-        line.push_back('\0');
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        qxt::Child sh;
+        if (!qxt::startProcess("Z:\\bin\\sh -c \"cd " + unixDir + "; " + script +
+                                   (marker != NULL ? std::string("; touch ") + marker : "") + "\"",
+                               &sh))
             return false;
-        CloseHandle(pi.hProcess); // NULL for a Linux program
-        CloseHandle(pi.hThread);
+        CloseHandle(sh.process); // NULL for a Linux program
         return marker == NULL ||
                qxt::waitUntil([&] { return qxt::fileExists(winDir + "\\" + marker); }, 15000);
     }
@@ -270,16 +269,15 @@ const char LIRCRC[] = "begin\n prog = qx\n button = KEY_6\n repeat = 4\n config 
 bool startLirc(HostShell &sh)
 {
     return sh.make() && qxt::writeFile(sh.winDir + "\\lircrc", LIRCRC) &&
-           sh.run(": > empty.conf; timeout 120 lircd -n -O /dev/null -H file -d /dev/null -o lircd.sock -P "
-                  "lircd.pid "
-                  "-c 127.0.0.1:" +
-                      std::to_string(Port) +
-                      " empty.conf > lircd.log 2>&1 & "
-                      "for i in $(seq 100); do [ -S lircd.sock ] && break; sleep 0.1; done; "
-                      "timeout 120 irw lircd.sock > irw.out 2>&1 & echo $! > irw.pid; "
-                      "LIRC_SOCKET_PATH=lircd.sock "
-                      "timeout 120 stdbuf -oL ircat -c lircrc qx > ircat.out 2>&1 & echo $! > ircat.pid",
-                  "ready");
+           sh.run(
+               "PORT=" + std::to_string(Port) +
+                   "; : > empty.conf; timeout 120 lircd -n -O /dev/null -H file -d /dev/null -o lircd.sock "
+                   "-P lircd.pid -c 127.0.0.1:$PORT empty.conf > lircd.log 2>&1 & "
+                   "for i in $(seq 100); do [ -S lircd.sock ] && break; sleep 0.1; done; "
+                   "timeout 120 irw lircd.sock > irw.out 2>&1 & echo $! > irw.pid; "
+                   "LIRC_SOCKET_PATH=lircd.sock timeout 120 stdbuf -oL ircat -c lircrc qx > ircat.out 2>&1 & "
+                   "echo $! > ircat.pid",
+               "ready");
 }
 
 void stopLirc(HostShell &sh)
@@ -307,26 +305,18 @@ TEST_F(RemoteServer, APressAndAHeldKeyReachIrwAndLircrcThroughLircd)
     qxt::pumpMessages(400); // the probe's press is over
     size_t from = lirc.lines("irw.out").size();
 
-    // Each press apart from the next, so that none is a repeat of the one before.
-    struct Press {
-        int code;
-        unsigned reads;
-    };
-    const Press presses[] = {{5, 1}, {6, 12}, {1, 1}, {2, 1}, {5, 1}, {5, 1}};
-    size_t reads = 0;
-    for (const Press &p : presses) {
-        ASSERT_TRUE(press(p.code, p.reads));
-        reads += p.reads;
-        ASSERT_TRUE(qxt::waitUntil([&] { return lirc.lines("irw.out").size() >= from + reads; }));
+    // Each press (key, reads) apart from the next, so that none is a repeat of the one before.
+    const int presses[][2] = {{5, 1}, {6, 12}, {1, 1}, {2, 1}, {5, 1}, {5, 1}};
+    std::vector<std::string> want;
+    for (const int *p : presses) {
+        ASSERT_TRUE(press(p[0], p[1]));
+        for (const std::string &l : heldLines(p[0], p[1]))
+            want.push_back(l);
+        ASSERT_TRUE(qxt::waitUntil([&] { return lirc.lines("irw.out").size() >= from + want.size(); }));
         qxt::pumpMessages(400);
     }
     std::vector<std::string> got = lirc.lines("irw.out");
     got.erase(got.begin(), got.begin() + from);
-    std::vector<std::string> want = {keyLine(5, 0, "KEY_5")};
-    for (const std::string &l : heldLines(6, 12, "KEY_6"))
-        want.push_back(l);
-    for (const char *l : {"KEY_1", "KEY_2", "KEY_5", "KEY_5"})
-        want.push_back(keyLine(l[4] - '0', 0, l));
     EXPECT_EQ(got, want);
     // The lircrc: every fourth read of the held key, the two configs of key 5 in
     // turn, and the two-button sequence once both came.
@@ -356,8 +346,7 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
         // small, less than that and what the server keeps besides.
         {"one that stops reading while replies pile up, then resumes",
          [](Client *bad) {
-             for (int i = 0; i < 8; ++i)
-                 bad->say("LIST QX770\n");
+             bad->say(times("LIST QX770\n", 8));
              qxt::pumpMessages(500);
          },
          8 * (5 + 32 + 1)},
@@ -369,10 +358,7 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
              // Asks for the button list again and again and never reads the
              // answers: what it lets pile up passes the bound.
              for (int batch = 0; batch < 40; ++batch) {
-                 std::string many;
-                 for (int i = 0; i < 20; ++i)
-                     many += "LIST QX770\n";
-                 bad->say(many);
+                 bad->say(times("LIST QX770\n", 20));
                  qxt::pumpMessages(20);
              }
          },
@@ -399,7 +385,7 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
         ASSERT_TRUE(press(code, 10));
         for (Client &c : readers) {
             EXPECT_TRUE(c.waitForLines(10));
-            EXPECT_EQ(c.lines(), heldLines(code, 10, ("KEY_" + std::to_string(code)).c_str()));
+            EXPECT_EQ(c.lines(), heldLines(code, 10));
         }
         Flooding = false;
         if (Flood.joinable())
@@ -412,7 +398,7 @@ TEST_F(RemoteServer, EightClientsGetEveryLineWhateverTheOthersDo)
             std::vector<std::string> got = bad.lines();
             EXPECT_EQ(std::count(got.begin(), got.end(), "END"), row.replyLines / (5 + 32 + 1));
             got.erase(got.begin(), got.begin() + std::min(got.size(), (size_t)row.replyLines));
-            EXPECT_EQ(got, heldLines(code, 10, ("KEY_" + std::to_string(code)).c_str()));
+            EXPECT_EQ(got, heldLines(code, 10));
         }
         EXPECT_TRUE(row.replyLines == -1 || !bad.closed);
         qxt::pumpMessages(300);
@@ -604,10 +590,7 @@ TEST_F(RemoteServer, ShortSendsLoseNothingTheCountStaysTwoDigitsAndReadsArePaced
     // A client is read once a period: what it sends after a read waits for a
     // timer, which the socket messages alone never bring.
     c.data.clear();
-    std::string many;
-    for (int i = 0; i < 128; ++i)
-        many += "VERSION\n";
-    ASSERT_TRUE(c.say(many));
+    ASSERT_TRUE(c.say(times("VERSION\n", 128)));
     for (DWORD start = GetTickCount(); GetTickCount() - start < 300; Sleep(5))
         for (MSG m; PeekMessageA(&m, NULL, SERVER_SOCKET_MESSAGE, SERVER_SOCKET_MESSAGE, PM_REMOVE);)
             DispatchMessageA(&m);
@@ -650,9 +633,7 @@ TEST_F(RemoteServer, OnLoopbackOnlyWhenSwitchedOnAndAPortInUseIsToldOnce)
     // Another program has the port: one box, and the remote works on.
     serverSettings(1);
     SOCKET other = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(Port);
+    sockaddr_in a = {AF_INET, htons(Port), {}, {}};
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(bind(other, (sockaddr *)&a, sizeof a), 0);
     ASSERT_EQ(listen(other, 1), 0);
