@@ -441,6 +441,16 @@ static void removeService(const ServiceManager &m, bool managed, const char *nam
     RegCloseKey(services);
 }
 
+// A kept service named with whom it is kept for.
+static void noteKeptFor(const char *what, const char *before, const char *keeper, const char *after)
+{
+    char why[REMAINS_TEXT];
+    CopyText(why, sizeof why, before);
+    AppendText(why, sizeof why, keeper);
+    AppendText(why, sizeof why, after);
+    NoteLeftAlone(what, why);
+}
+
 void RemovePlannedServices(const UninstallConfig &cfg, Remains *remains)
 {
     if (!Plan.finished)
@@ -451,7 +461,7 @@ void RemovePlannedServices(const UninstallConfig &cfg, Remains *remains)
     bool managed = openServiceManager(&manager);
     for (int i = 0; i < Plan.count; i++) {
         const char *name = Plan.names[i];
-        char what[REMAINS_TEXT], why[REMAINS_TEXT];
+        char what[REMAINS_TEXT];
         CopyText(what, sizeof what, "service ");
         AppendText(what, sizeof what, name);
         switch (Plan.verdict[i]) {
@@ -465,16 +475,10 @@ void RemovePlannedServices(const UninstallConfig &cfg, Remains *remains)
             NoteLeftAlone(what, "its image is a file of Windows");
             break;
         case SERVICE_DEPENDED:
-            CopyText(why, sizeof why, "the service ");
-            AppendText(why, sizeof why, Plan.keeper[i]);
-            AppendText(why, sizeof why, " depends on it");
-            NoteLeftAlone(what, why);
+            noteKeptFor(what, "the service ", Plan.keeper[i], " depends on it");
             break;
         case SERVICE_USED:
-            CopyText(why, sizeof why, "used by the device ");
-            AppendText(why, sizeof why, Plan.keeper[i]);
-            AppendText(why, sizeof why, ", which stays");
-            NoteLeftAlone(what, why);
+            noteKeptFor(what, "used by the device ", Plan.keeper[i], ", which stays");
             break;
         }
     }

@@ -60,6 +60,16 @@ void startServer(HWND window)
     MessageBoxA(NULL, text, TK_CAPTION, MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
 }
 
+// A check box's state on OK: true when it changed, and then it is saved for the user.
+bool acceptCheckBox(HWND dialog, int id, bool current, const char *value, bool *on)
+{
+    *on = IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+    if (*on == current)
+        return false;
+    writeSetting(value, *on ? 1 : 0);
+    return true;
+}
+
 } // namespace
 
 void startConfiguredServer(HWND window)
@@ -82,11 +92,10 @@ void initServerCheckBox(HWND dialog)
 
 void acceptServerCheckBox(HWND dialog)
 {
-    bool on = IsDlgButtonChecked(dialog, IDC_SERVE_REMOTE) == BST_CHECKED;
-    if (on == ServerOn)
+    bool on;
+    if (!acceptCheckBox(dialog, IDC_SERVE_REMOTE, ServerOn, "RemoteServer", &on))
         return;
     ServerOn = on;
-    writeSetting("RemoteServer", on ? 1 : 0);
     if (on)
         startServer(mainWindow());
     else
@@ -100,11 +109,9 @@ void initMediaKeysCheckBox(HWND dialog)
 
 void acceptMediaKeysCheckBox(HWND dialog)
 {
-    bool on = IsDlgButtonChecked(dialog, IDC_MEDIA_KEYS) == BST_CHECKED;
-    if (on == mediaKeysOn())
-        return;
-    setMediaKeysOn(on);
-    writeSetting("MediaKeys", on ? 1 : 0);
+    bool on;
+    if (acceptCheckBox(dialog, IDC_MEDIA_KEYS, mediaKeysOn(), "MediaKeys", &on))
+        setMediaKeysOn(on);
 }
 
 void initShowKeysCheckBox(HWND dialog)
@@ -114,11 +121,10 @@ void initShowKeysCheckBox(HWND dialog)
 
 void acceptShowKeysCheckBox(HWND dialog)
 {
-    bool on = IsDlgButtonChecked(dialog, IDC_SHOW_KEYS) == BST_CHECKED;
-    if (on == ShowKeys)
+    bool on;
+    if (!acceptCheckBox(dialog, IDC_SHOW_KEYS, ShowKeys, "ShowKeys", &on))
         return;
     ShowKeys = on;
-    writeSetting("ShowKeys", on ? 1 : 0);
     if (on)
         startOnScreenDisplay();
     else
