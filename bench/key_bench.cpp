@@ -56,6 +56,18 @@ LRESULT CALLBACK receiverProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcA(w, msg, wp, lp);
 }
 
+// The PowerVCR II window of the latency benches.
+HWND openReceiver()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = receiverProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "PowerVCR II Taurus";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, wc.lpszClassName, "PowerVCR II", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, NULL,
+                           NULL, wc.hInstance, NULL);
+}
+
 // Eight clients of the remote server, read as their data arrives; the first one's
 // key lines are timed.
 const UINT CLIENT_MESSAGE = WM_APP + 1;
@@ -339,22 +351,16 @@ TEST(KeyBench, LatencyAndCpuTime)
     ASSERT_NE(card, INVALID_HANDLE_VALUE);
     simcard_command(card, SIM_CMD_RESET, 0, 0, 0, 0);
 
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = receiverProc;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.lpszClassName = "PowerVCR II Taurus";
-    RegisterClassA(&wc);
-    HWND receiver = CreateWindowExA(0, wc.lpszClassName, "PowerVCR II", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                    NULL, NULL, wc.hInstance, NULL);
+    HWND receiver = openReceiver();
     ASSERT_NE(receiver, (HWND)NULL);
 
     WNDCLASSA sinkClass = {};
     sinkClass.lpfnWndProc = clientSinkProc;
-    sinkClass.hInstance = wc.hInstance;
+    sinkClass.hInstance = GetModuleHandleA(NULL);
     sinkClass.lpszClassName = "BenchClientSink";
     RegisterClassA(&sinkClass);
     HWND sink = CreateWindowExA(0, sinkClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
-                                wc.hInstance, NULL);
+                                GetModuleHandleA(NULL), NULL);
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
     serverPort = qxt::freePort();
@@ -467,13 +473,7 @@ TEST(KeyBench, LatencyWithAUserKeymap)
     HANDLE card = simcard_open();
     ASSERT_NE(card, INVALID_HANDLE_VALUE);
     simcard_command(card, SIM_CMD_RESET, 0, 0, 0, 0);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = receiverProc;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.lpszClassName = "PowerVCR II Taurus";
-    RegisterClassA(&wc);
-    HWND receiver = CreateWindowExA(0, wc.lpszClassName, "PowerVCR II", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                    NULL, NULL, wc.hInstance, NULL);
+    HWND receiver = openReceiver();
     ASSERT_NE(receiver, (HWND)NULL);
     ShowWindow(receiver, SW_SHOW);
     setServer(0);
